@@ -1,0 +1,42 @@
+#pragma once
+// What the front end and the blocking component agree on. Portable: no
+// Windows header, so both sides and the native tests share one copy.
+
+#include <cstdint>
+#include <string_view>
+
+namespace vgwl::contract {
+
+// Main window that receives one WM_COPYDATA per blocked popup.
+inline constexpr std::string_view kMainWindowClass = "TVMGWLPreferences";
+inline constexpr std::string_view kMainWindowCaption = "Velmora Gatewick Lite";
+inline constexpr std::string_view kApplicationTitle = "Velmora Gatewick Lite";
+
+// Single-instance guard, and the title a second copy searches for.
+inline constexpr std::string_view kMutexName = "Velmora Gatewick LITEMUTEX";
+inline constexpr std::string_view kSecondCopySearchTitle = "Velmora Gatewick LITE";
+
+inline constexpr unsigned kWmCopyData = 74;
+inline constexpr unsigned kWmTrayIcon = 2025;
+
+// Settings shared through the registry, under HKEY_LOCAL_MACHINE.
+inline constexpr std::string_view kSettingsKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Settings";
+inline constexpr std::string_view kValueBlockingOn = "VGWPBStatus";
+inline constexpr std::string_view kValueSoundOn = "SoundNotification";
+inline constexpr std::string_view kValueSoundIndex = "SoundIndex";
+inline constexpr std::string_view kValueBlinkOn = "AnimTrayIcon";
+inline constexpr std::string_view kValueRunning = "GatewickRunning";
+inline constexpr std::string_view kValueFirstRun = "VGWPBFirst";
+inline constexpr std::string_view kValuePopupCount = "EPWC";
+
+// The component library beside the program, and its registration export.
+inline constexpr std::string_view kComponentFileName = "olvrex.dll";
+inline constexpr std::string_view kRegisterExport = "DllRegisterServer";
+
+// Shared white list table.
+inline constexpr std::string_view kWhiteListTableName = "VMGWLITE";
+inline constexpr std::size_t kWhiteListSlotSize = 64;
+inline constexpr std::size_t kWhiteListCountSize = 4;
+inline constexpr std::size_t kWhiteListMaxEntryChars = kWhiteListSlotSize - 1;
+
+}  // namespace vgwl::contract

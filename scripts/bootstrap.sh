@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build, the tests and the
+# program need and is not there yet. Quiet and quick when all is present.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+check() {  # check PACKAGE [COMMAND]
+    local pkg=$1 cmd=${2:-}
+    if [ -n "$cmd" ]; then
+        have_cmd "$cmd" || need+=("$pkg")
+    else
+        have_pkg "$pkg" || need+=("$pkg")
+    fi
+}
+
+check cmake cmake
+check ninja-build ninja
+check g++ g++
+check python3 python3
+check g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix
+check g++-mingw-w64-i686-posix i686-w64-mingw32-g++-posix
+check wine64 wine64
+check wine wine
+check xvfb Xvfb
+check x11-utils xwininfo
+check googletest
+check pulseaudio pulseaudio
+check pulseaudio-utils parecord
+check sox sox
+
+if [ ${#need[@]} -eq 0 ]; then
+    exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+    echo "bootstrap: missing packages: ${need[*]}; run as root to install them" >&2
+    exit 1
+fi
+echo "bootstrap: installing ${need[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

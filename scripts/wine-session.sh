@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Starts or stops the private Wine environment that the Windows tests and the
+# program run in:  wine-session.sh start|stop STATE_DIR
+#
+# start: prepares a private prefix once, starts Xvfb when no display is set,
+#        and starts one wineserver detached from the caller's pipes, so that a
+#        test runner waiting on a test's output is not held by Wine's helpers.
+# stop:  ends that wineserver (and every process of the prefix) and the Xvfb
+#        started here; nothing else is touched.
+set -euo pipefail
+
+cmd=${1:?usage: wine-session.sh start|stop STATE_DIR}
+state=$(realpath -m "${2:?usage: wine-session.sh start|stop STATE_DIR}")
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko install prompts: the program needs neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+start_display() {
+    rm -f "$state/display" "$state/xvfb.pid"
+    if [ -n "${DISPLAY:-}" ]; then
+        return
+    fi
+    local fdfile="$state/xvfb.displayfd"
+    rm -f "$fdfile"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" </dev/null \
+        >/dev/null 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 1 100); do
+        if [ -s "$fdfile" ]; then
+            echo ":$(tr -d '\n' <"$fdfile")" >"$state/display"
+            return
+        fi
+        sleep 0.1
+    done
+    echo "wine-session: Xvfb did not start" >&2
+    exit 1
+}
+
+prepare_prefix() {
+    if [ -f "$WINEPREFIX/.vgwl-ready" ]; then
+        return
+    fi
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot --init </dev/null >/dev/null 2>&1
+    wineserver -w
+    # A crashing program must fail, not wait headless for a click on the
+    # crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1
+    # Without a window manager every hide of a top-level window would wait 2 s.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d Y /f \
+        </dev/null >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.vgwl-ready"
+}
+
+case "$cmd" in
+start)
+    mkdir -p "$state"
+    start_display
+    if [ -f "$state/display" ]; then
+        export DISPLAY
+        DISPLAY=$(cat "$state/display")
+    fi
+    prepare_prefix
+    setsid wineserver -p300 </dev/null >/dev/null 2>&1 || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    ;;
+stop)
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+        rm -f "$state/xvfb.pid" "$state/display"
+    fi
+    ;;
+*)
+    echo "usage: wine-session.sh start|stop STATE_DIR" >&2
+    exit 2
+    ;;
+esac
