@@ -1,0 +1,43 @@
+#pragma once
+// Helpers shared by the Windows tests.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vgwl::test {
+
+// Folder that holds the program as installed (dist\), with trailing backslash.
+std::string DistDir();
+
+struct ProcessResult {
+    bool finished = false;  // false: timed out and was ended
+    DWORD exitCode = 0;
+    std::string output;     // standard output and standard error together
+};
+
+// Runs a command line, pumping this thread's messages while it waits, so that
+// a child may send messages to windows of the test. Ends the child when the
+// timeout passes.
+ProcessResult RunProcess(const std::string& commandLine,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                         const std::string& workingDir = {});
+
+// Pumps messages until the predicate holds or the timeout passes.
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Deletes a registry key and everything below it; true when it is gone.
+bool DeleteKeyTree(HKEY root, const std::string& path);
+
+// Reads a DWORD value, or nothing when the key or value is missing or of
+// another type.
+std::optional<DWORD> ReadDword(HKEY root, const std::string& path, const std::string& name);
+
+// Writes a DWORD value, creating the key.
+void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
+
+}  // namespace vgwl::test
