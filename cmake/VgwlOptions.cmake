@@ -38,7 +38,7 @@ if(WIN32)
     endif()
     add_library(vgwl_win32_libs INTERFACE)
     target_link_libraries(vgwl_win32_libs INTERFACE user32 gdi32 comctl32 shell32 advapi32
-                                                    winmm ole32 oleaut32 windowscodecs uuid
+                                                    winmm msimg32 ole32 oleaut32 windowscodecs uuid
                                                     shlwapi)
     if(CMAKE_CROSSCOMPILING)
         set(VGWL_WINE_STATE ${PROJECT_BINARY_DIR}/wine)

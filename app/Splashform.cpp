@@ -1,0 +1,16 @@
+#include "app/Splashform.h"
+
+#include "resources/FormDescriptions.h"
+#include "resources/ResourceIds.h"
+#include "toolkit/Application.h"
+#include "toolkit/Picture.h"
+
+namespace vgwl {
+
+TSplashScreen::TSplashScreen(TApplication& app) : TForm(app, kSplashScreenForm) {
+    Image1 = &Find<TImage>("Image1");
+    Image1->SetPicture(
+        LoadPictureResource(app.ModuleInstance(), VGWL_RES_SPLASH_NAME, VGWL_RES_SPLASH_TYPE));
+}
+
+}  // namespace vgwl

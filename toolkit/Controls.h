@@ -1,0 +1,327 @@
+#pragma once
+// The controls of the forms. Each one is a real standard Windows control, so
+// that screen readers, UI automation and outside tests can read and drive it.
+
+#include "toolkit/FormDescription.h"
+#include "toolkit/Handles.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vgwl {
+
+class TForm;
+
+class TControl {
+public:
+    TControl(TForm& form, const ControlDesc& desc) : form_(form), desc_(desc) {}
+    virtual ~TControl() = default;
+    TControl(const TControl&) = delete;
+    TControl& operator=(const TControl&) = delete;
+
+    HWND Handle() const noexcept { return hwnd_; }
+    const ControlDesc& Desc() const noexcept { return desc_; }
+    std::string_view Name() const noexcept { return desc_.name; }
+    TForm& Form() const noexcept { return form_; }
+
+    std::string Text() const;
+    void SetText(std::string_view text);
+    bool Visible() const noexcept;
+    void SetVisible(bool visible);
+    bool Enabled() const noexcept;
+    void SetEnabled(bool enabled);
+    void SetFocus();
+
+    // Creates the window; parent is the window of the parent control or form.
+    virtual void CreateHandle(HWND parent);
+    // The window that children of this control are created in.
+    virtual HWND ClientHandle() const noexcept { return hwnd_; }
+    // Places the control (and its inner parts) for the given DPI.
+    virtual void Layout(int dpi);
+
+    // Notifications routed from the parent window.
+    virtual void HandleCommand(WORD /*code*/, HWND /*from*/) {}
+    virtual bool HandleNotify(NMHDR* /*header*/, LRESULT& /*result*/) { return false; }
+    virtual bool HandleDrawItem(const DRAWITEMSTRUCT& /*item*/) { return false; }
+    // Text colour for WM_CTLCOLOR*; kDefaultColor for the system's.
+    virtual std::uint32_t TextColor() const noexcept { return desc_.textColor; }
+
+protected:
+    // Window class, style and extended style of the control's window.
+    virtual const char* ClassName() const = 0;
+    virtual DWORD Style() const { return WS_CHILD | WS_VISIBLE; }
+    virtual DWORD ExStyle() const { return 0; }
+    // Whether a tab order in the description makes the control a tab stop;
+    // containers only place their children in the Tab key's order.
+    virtual bool TakesFocus() const noexcept { return true; }
+    virtual void AfterCreate() {}
+    // Installs the control's own subclass procedure (key and mouse hooks).
+    void Subclass();
+    virtual bool SubclassProc(UINT /*msg*/, WPARAM /*w*/, LPARAM /*l*/, LRESULT& /*result*/) {
+        return false;
+    }
+    RECT ScaledBounds(int dpi) const;
+
+    TForm& form_;
+    const ControlDesc& desc_;
+    HWND hwnd_ = nullptr;
+
+private:
+    static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+};
+
+class TLabel : public TControl {
+public:
+    using TControl::TControl;
+    void Layout(int dpi) override;
+
+protected:
+    const char* ClassName() const override { return "STATIC"; }
+    DWORD Style() const override;
+};
+
+class TUrlLabel : public TControl {
+public:
+    using TControl::TControl;
+    std::function<void()> OnClick;
+    std::string_view Link() const noexcept { return desc_.link; }
+    bool HandleNotify(NMHDR* header, LRESULT& result) override;
+    void Layout(int dpi) override;
+    // The caption without the link markup.
+    std::string Caption() const { return std::string(desc_.caption); }
+
+protected:
+    const char* ClassName() const override { return "SysLink"; }
+    DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
+    void AfterCreate() override;
+};
+
+class TCheckBox : public TControl {
+public:
+    using TControl::TControl;
+    bool Checked() const noexcept;
+    // Setting the state from code does not raise OnClick.
+    void SetChecked(bool checked);
+    std::function<void()> OnClick;
+    void HandleCommand(WORD code, HWND from) override;
+
+protected:
+    const char* ClassName() const override { return "BUTTON"; }
+    DWORD Style() const override;
+};
+
+class TEdit : public TControl {
+public:
+    using TControl::TControl;
+    // Key press: the typed character, which the handler may replace with 0
+    // to take it away from the box.
+    std::function<void(char& key)> OnKeyPress;
+    std::function<void(WORD key)> OnKeyDown;
+
+protected:
+    const char* ClassName() const override { return "EDIT"; }
+    DWORD Style() const override;
+    DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
+    void AfterCreate() override { Subclass(); }
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+};
+
+class TButtonEdit : public TEdit {
+public:
+    using TEdit::TEdit;
+    std::function<void()> OnButtonClick;
+    HWND ButtonHandle() const noexcept { return button_; }
+    void Layout(int dpi) override;
+
+protected:
+    void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    HWND button_ = nullptr;
+};
+
+class TBitBtn : public TControl {
+public:
+    TBitBtn(TForm& form, const ControlDesc& desc);
+    std::function<void()> OnClick;
+    void SetColors(const ButtonColors& colors) noexcept { colors_ = colors; }
+    void HandleCommand(WORD code, HWND from) override;
+    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    const char* ClassName() const override { return "BUTTON"; }
+    DWORD Style() const override;
+    void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    ButtonColors colors_;
+    UniqueGdiObject glyph_;
+    UniqueGdiObject glyphDisabled_;
+    bool hot_ = false;
+};
+
+// Containers: a plain window of the toolkit's own class that passes its
+// children's notifications on to the form.
+class TContainer : public TControl {
+public:
+    using TControl::TControl;
+    static void RegisterClass(HINSTANCE instance);
+
+protected:
+    const char* ClassName() const override;
+    DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS; }
+    DWORD ExStyle() const override { return WS_EX_CONTROLPARENT; }
+    bool TakesFocus() const noexcept override { return false; }
+    void AfterCreate() override;
+};
+
+class TPanel : public TContainer {
+public:
+    using TContainer::TContainer;
+    void Layout(int dpi) override;
+    // Width of the border that children filling the panel stay inside.
+    int BorderWidth(int dpi) const noexcept;
+    void PaintBorder(HDC dc, const RECT& rc) const;
+};
+
+class TGroupBox : public TContainer {
+public:
+    using TContainer::TContainer;
+    void Layout(int dpi) override;
+
+protected:
+    void AfterCreate() override;
+
+private:
+    HWND frame_ = nullptr;
+};
+
+class TPageControl;
+
+class TTabSheet : public TContainer {
+public:
+    using TContainer::TContainer;
+    void Layout(int dpi) override;
+    TPageControl* PageControl() const noexcept { return pageControl_; }
+    void SetPageControl(TPageControl* pc) noexcept { pageControl_ = pc; }
+
+protected:
+    DWORD Style() const override { return WS_CHILD | WS_CLIPSIBLINGS; }
+
+private:
+    TPageControl* pageControl_ = nullptr;
+};
+
+class TPageControl : public TControl {
+public:
+    using TControl::TControl;
+    void AddPage(TTabSheet& page);
+    int PageCount() const noexcept { return static_cast<int>(pages_.size()); }
+    TTabSheet& Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
+    int ActivePageIndex() const noexcept { return active_; }
+    TTabSheet* ActivePage() const noexcept;
+    void SetActivePage(int index);
+    void SetActivePage(const TTabSheet& page);
+    void Layout(int dpi) override;
+    bool HandleNotify(NMHDR* header, LRESULT& result) override;
+    // Display area of the pages, in the page control's client coordinates.
+    RECT PageArea() const;
+
+protected:
+    const char* ClassName() const override { return WC_TABCONTROLA; }
+    DWORD Style() const override;
+    DWORD ExStyle() const override { return WS_EX_CONTROLPARENT; }
+    void AfterCreate() override;
+
+private:
+    std::vector<TTabSheet*> pages_;
+    int active_ = -1;
+};
+
+class TBorder : public TControl {
+public:
+    using TControl::TControl;
+    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+
+protected:
+    const char* ClassName() const override { return "STATIC"; }
+    DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_OWNERDRAW; }
+};
+
+class TListView : public TControl {
+public:
+    using TControl::TControl;
+    int Count() const noexcept;
+    std::string Caption(int index) const;
+    int Add(std::string_view caption);
+    void SetCaption(int index, std::string_view caption);
+    void Delete(int index);
+    void Clear();
+    bool Selected(int index) const noexcept;
+    void SetSelected(int index, bool selected);
+    int SelectedCount() const noexcept;
+    // Lowest selected index, or -1.
+    int FirstSelected() const noexcept;
+    void BeginUpdate();
+    void EndUpdate();
+    void AddColumn(const ControlDesc& column, int dpi);
+    void Layout(int dpi) override;
+    std::function<void(WORD key)> OnKeyDown;
+
+protected:
+    const char* ClassName() const override { return WC_LISTVIEWA; }
+    DWORD Style() const override;
+    DWORD ExStyle() const override;
+    void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    std::vector<const ControlDesc*> columns_;
+    int updateDepth_ = 0;
+};
+
+class TListBox : public TControl {
+public:
+    using TControl::TControl;
+    int Count() const noexcept;
+    std::string Item(int index) const;
+    int ItemIndex() const noexcept;
+    void SetItemIndex(int index);
+    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+    void Layout(int dpi) override;
+    // Picture drawn behind the selected item.
+    void SetSelectionPicture(HBITMAP picture) noexcept { selectionPicture_ = picture; }
+    std::function<void()> OnClick;
+    void HandleCommand(WORD code, HWND from) override;
+
+protected:
+    const char* ClassName() const override { return "LISTBOX"; }
+    DWORD Style() const override;
+    void AfterCreate() override;
+
+private:
+    HBITMAP selectionPicture_ = nullptr;
+};
+
+class TImage : public TControl {
+public:
+    using TControl::TControl;
+    // Takes ownership of the bitmap.
+    void SetPicture(UniqueGdiObject bitmap);
+
+protected:
+    const char* ClassName() const override { return "STATIC"; }
+    DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE; }
+
+private:
+    UniqueGdiObject picture_;
+};
+
+}  // namespace vgwl

@@ -1,0 +1,112 @@
+#pragma once
+// A form: a top-level window built from a form description, with its
+// controls, show/hide/close, modal showing, key preview and a message table.
+
+#include "toolkit/Controls.h"
+#include "toolkit/FormDescription.h"
+#include "toolkit/Handles.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vgwl {
+
+class TApplication;
+
+enum class CloseAction { None, Hide, Free };
+
+enum class ModalResult { None = 0, Ok = 1, Cancel = 2 };
+
+class TForm {
+public:
+    TForm(TApplication& app, const FormDesc& desc);
+    virtual ~TForm();
+    TForm(const TForm&) = delete;
+    TForm& operator=(const TForm&) = delete;
+
+    HWND Handle() const noexcept { return hwnd_.get(); }
+    TApplication& Application() const noexcept { return app_; }
+    const FormDesc& Desc() const noexcept { return desc_; }
+    int Dpi() const noexcept { return dpi_; }
+    int Scale(int pixelsAt96) const noexcept;
+
+    // Shows the form; the show event runs first when it was hidden.
+    void Show();
+    void Hide();
+    bool Visible() const noexcept;
+    // Restores a minimised or maximised form to its normal state.
+    void SetWindowStateNormal();
+    void BringToFront();
+    // Runs the close event; the close action decides what happens.
+    void Close();
+    // Shows the form modally: the other forms are disabled until the form is
+    // hidden or a modal result is set.
+    ModalResult ShowModal();
+    bool InModal() const noexcept { return inModal_; }
+    void SetModalResult(ModalResult result) noexcept { modalResult_ = result; }
+
+    bool KeyPreview() const noexcept { return desc_.keyPreview; }
+
+    // Controls by name; throws ToolkitError for an unknown name or kind.
+    TControl& Control(std::string_view name) const;
+    template <typename T>
+    T& Find(std::string_view name) const {
+        T* typed = dynamic_cast<T*>(&Control(name));
+        if (!typed) {
+            ThrowWrongKind(name);
+        }
+        return *typed;
+    }
+    const std::vector<std::unique_ptr<TControl>>& Controls() const noexcept { return controls_; }
+    TControl* ControlFromHandle(HWND hwnd) const noexcept;
+
+    // Called by the application object.
+    void DoCreate();
+    void PreviewKeyDown(WPARAM key);
+    bool WantsDialogNavigation(const MSG& msg) const noexcept;
+
+    // Routes a notification from a child window (also from containers).
+    bool RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+protected:
+    // Events, as the form class overrides them.
+    virtual void FormCreate() {}
+    virtual void FormShow() {}
+    virtual void FormClose(CloseAction& /*action*/) {}
+    virtual void FormKeyDown(WORD /*key*/) {}
+    // The form's message table: true when the message is handled here.
+    virtual bool HandleMessage(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/,
+                               LRESULT& /*result*/) {
+        return false;
+    }
+
+private:
+    static LRESULT CALLBACK StaticWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    void RegisterWindowClass() const;
+    void CreateControls();
+    void ApplyLayout();
+    void CreateFonts();
+    HFONT FontFor(const ControlDesc& desc) const;
+    [[noreturn]] static void ThrowWrongKind(std::string_view name);
+
+    TApplication& app_;
+    const FormDesc& desc_;
+    UniqueHwnd hwnd_;
+    UniqueHwnd tooltip_;
+    int dpi_ = 96;
+    std::vector<std::unique_ptr<TControl>> controls_;
+    struct FontEntry {
+        const FontDesc* desc;
+        UniqueGdiObject font;
+    };
+    std::vector<FontEntry> fonts_;
+    UniqueGdiObject formFont_;
+    bool inModal_ = false;
+    ModalResult modalResult_ = ModalResult::None;
+};
+
+}  // namespace vgwl

@@ -1,0 +1,25 @@
+#include "ui/Unit1.h"
+
+#include "resources/FormDescriptions.h"
+#include "resources/ResourceIds.h"
+#include "toolkit/Application.h"
+#include "ui/Settings.h"
+
+namespace vgwl {
+
+TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
+    : TForm(app, kSelectSoundForm), preferences_(preferences) {
+    CoolListBox1 = &Find<TListBox>("CoolListBox1");
+    RzBitBtn1 = &Find<TBitBtn>("RzBitBtn1");
+    RzBitBtn1->SetColors(kPictureButtonColors);
+    RzBitBtn1->OnClick = [this] { RzBitBtn1Click(); };
+    selectionPicture_.reset(LoadImageA(app.ModuleInstance(), MAKEINTRESOURCEA(IDB_LIST_SELECTION),
+                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    CoolListBox1->SetSelectionPicture(static_cast<HBITMAP>(selectionPicture_.get()));
+}
+
+void TSelectSound::FormShow() { CoolListBox1->SetItemIndex(0); }
+
+void TSelectSound::RzBitBtn1Click() { Close(); }
+
+}  // namespace vgwl
