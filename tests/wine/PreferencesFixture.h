@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+// The fixture's CreateWindow() reads better than a rename around the
+// <windows.h> macro of that name; tests call CreateWindowExA directly.
+#undef CreateWindow
+
 namespace vgwl::test {
 
 struct TrayCall {
