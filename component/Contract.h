@@ -20,7 +20,8 @@ inline constexpr unsigned kWmCopyData = 74;
 inline constexpr unsigned kWmTrayIcon = 2025;
 
 // Settings shared through the registry, under HKEY_LOCAL_MACHINE.
-inline constexpr std::string_view kSettingsKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Settings";
+inline constexpr std::string_view kSettingsKey =
+    "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Settings";
 inline constexpr std::string_view kValueBlockingOn = "VGWPBStatus";
 inline constexpr std::string_view kValueSoundOn = "SoundNotification";
 inline constexpr std::string_view kValueSoundIndex = "SoundIndex";

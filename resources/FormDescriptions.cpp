@@ -9,6 +9,9 @@
 namespace vgwl {
 namespace {
 
+// The tables keep one control per entry, laid out by hand for reading.
+// clang-format off
+
 using K = ControlKind;
 using namespace opt;
 
@@ -157,6 +160,8 @@ constexpr MenuItemDesc kTrayMenuItems[] = {
     {"N11", "-", ""},
     {"ExitPopUpBlocker1", "Exit", ""},
 };
+
+// clang-format on
 
 }  // namespace
 

@@ -8,9 +8,9 @@
 
 namespace vgwl {
 
-extern const FormDesc kSplashScreenForm;       // TSplashScreen
-extern const FormDesc kPreferencesForm;        // TVMGWLPreferences
-extern const FormDesc kSelectSoundForm;        // TSelectSound
+extern const FormDesc kSplashScreenForm;  // TSplashScreen
+extern const FormDesc kPreferencesForm;   // TVMGWLPreferences
+extern const FormDesc kSelectSoundForm;   // TSelectSound
 
 // The tray icon's pop-up menu, TrayMenu.
 extern const std::span<const MenuItemDesc> kTrayMenu;

@@ -35,7 +35,9 @@ TApplication& TApplication::Instance() {
     return *gInstance;
 }
 
-bool TApplication::HasInstance() noexcept { return gInstance != nullptr; }
+bool TApplication::HasInstance() noexcept {
+    return gInstance != nullptr;
+}
 
 void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
@@ -57,12 +59,11 @@ void TApplication::CreateApplicationWindow() {
 
     // Zero-sized and not shown: it exists to carry the title and, when
     // shown, the taskbar button; the forms are owned by it.
-    HWND hwnd = CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                    WS_MINIMIZEBOX,
-                                GetSystemMetrics(SM_CXSCREEN) / 2,
-                                GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
-                                instance_, this);
+    HWND hwnd =
+        CreateWindowExA(0, kApplicationClass, title_.c_str(),
+                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                        GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
+                        nullptr, nullptr, instance_, this);
     if (!hwnd) {
         throw ToolkitError("Cannot create the application window");
     }

@@ -14,7 +14,9 @@ namespace {
 
 constexpr char kContainerClass[] = "TVgwlContainer";
 
-int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
+int ScaleFor(int value, int dpi) {
+    return MulDiv(value, dpi, 96);
+}
 
 SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
     HDC dc = GetDC(hwnd);
@@ -52,15 +54,25 @@ void TControl::SetText(std::string_view text) {
     SetWindowTextA(hwnd_, s.c_str());
 }
 
-bool TControl::Visible() const noexcept { return IsWindowVisible(hwnd_) != FALSE; }
+bool TControl::Visible() const noexcept {
+    return IsWindowVisible(hwnd_) != FALSE;
+}
 
-void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+void TControl::SetVisible(bool visible) {
+    ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
 
-bool TControl::Enabled() const noexcept { return IsWindowEnabled(hwnd_) != FALSE; }
+bool TControl::Enabled() const noexcept {
+    return IsWindowEnabled(hwnd_) != FALSE;
+}
 
-void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+void TControl::SetEnabled(bool enabled) {
+    EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+}
 
-void TControl::SetFocus() { ::SetFocus(hwnd_); }
+void TControl::SetFocus() {
+    ::SetFocus(hwnd_);
+}
 
 void TControl::CreateHandle(HWND parent) {
     const std::string caption(desc_.caption);
@@ -80,7 +92,8 @@ void TControl::CreateHandle(HWND parent) {
 RECT TControl::ScaledBounds(int dpi) const {
     if (desc_.options & opt::kAlignClient) {
         RECT rc = ParentClientRect(hwnd_);
-        if (const auto* panel = dynamic_cast<const TPanel*>(form_.ControlFromHandle(GetParent(hwnd_)))) {
+        if (const auto* panel =
+                dynamic_cast<const TPanel*>(form_.ControlFromHandle(GetParent(hwnd_)))) {
             const int inset = panel->BorderWidth(dpi);
             InflateRect(&rc, -inset, -inset);
         }
@@ -100,18 +113,20 @@ void TControl::Layout(int dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TControl::Subclass() { SetWindowSubclass(hwnd_, &TControl::StaticSubclassProc, 1,
-                                              reinterpret_cast<DWORD_PTR>(this)); }
+void TControl::Subclass() {
+    SetWindowSubclass(hwnd_, &TControl::StaticSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
 
-LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l,
-                                              UINT_PTR id, DWORD_PTR data) {
+LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR id,
+                                              DWORD_PTR data) {
     if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(hwnd, &TControl::StaticSubclassProc, id);
         return DefSubclassProc(hwnd, msg, w, l);
     }
     auto* self = reinterpret_cast<TControl*>(data);
     LRESULT result = 0;
-    const bool handled = GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false);
+    const bool handled =
+        GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false);
     return handled ? result : DefSubclassProc(hwnd, msg, w, l);
 }
 
@@ -149,8 +164,8 @@ void TUrlLabel::Layout(int dpi) {
         return;
     }
     const SIZE size = MeasureText(hwnd_, desc_.caption, false, 0);
-    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi),
-                 size.cx + 2, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), size.cx + 2,
+                 size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {
@@ -163,15 +178,16 @@ bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {
     } else if (!desc_.link.empty()) {
         const std::string link(desc_.link);
         // The shell's own handling reports a missing mail or web program.
-        (void)ShellExecuteA(form_.Handle(), "open", link.c_str(), nullptr, nullptr,
-                            SW_SHOWDEFAULT);
+        (void)ShellExecuteA(form_.Handle(), "open", link.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     }
     return true;
 }
 
 // ---------------------------------------------------------------- TCheckBox
 
-DWORD TCheckBox::Style() const { return WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX; }
+DWORD TCheckBox::Style() const {
+    return WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
+}
 
 bool TCheckBox::Checked() const noexcept {
     return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -189,7 +205,9 @@ void TCheckBox::HandleCommand(WORD code, HWND) {
 
 // ---------------------------------------------------------------- TEdit
 
-DWORD TEdit::Style() const { return WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPCHILDREN; }
+DWORD TEdit::Style() const {
+    return WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPCHILDREN;
+}
 
 bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
     switch (msg) {
@@ -230,9 +248,9 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
 
 void TButtonEdit::AfterCreate() {
     TEdit::AfterCreate();
-    button_ = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT,
-                              0, 0, 0, 0, hwnd_, nullptr, form_.Application().ModuleInstance(),
-                              nullptr);
+    button_ =
+        CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT, 0, 0,
+                        0, 0, hwnd_, nullptr, form_.Application().ModuleInstance(), nullptr);
 }
 
 void TButtonEdit::Layout(int dpi) {
@@ -262,7 +280,9 @@ bool TButtonEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
 
 TBitBtn::TBitBtn(TForm& form, const ControlDesc& desc) : TControl(form, desc) {}
 
-DWORD TBitBtn::Style() const { return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW; }
+DWORD TBitBtn::Style() const {
+    return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW;
+}
 
 void TBitBtn::AfterCreate() {
     HINSTANCE instance = form_.Application().ModuleInstance();
@@ -426,7 +446,9 @@ void TContainer::RegisterClass(HINSTANCE instance) {
     RegisterClassExA(&wc);
 }
 
-const char* TContainer::ClassName() const { return kContainerClass; }
+const char* TContainer::ClassName() const {
+    return kContainerClass;
+}
 
 void TContainer::AfterCreate() {
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -480,9 +502,9 @@ bool TBorder::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 void TGroupBox::AfterCreate() {
     TContainer::AfterCreate();
     const std::string caption(desc_.caption);
-    frame_ = CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0,
-                             0, 0, 0, hwnd_, nullptr, form_.Application().ModuleInstance(),
-                             nullptr);
+    frame_ =
+        CreateWindowExA(0, "BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 0, 0,
+                        0, hwnd_, nullptr, form_.Application().ModuleInstance(), nullptr);
 }
 
 void TGroupBox::Layout(int dpi) {
@@ -648,11 +670,11 @@ std::string TListView::Caption(int index) const {
         item.iSubItem = 0;
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
-        const LRESULT length =
-            SendMessageA(hwnd_, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&item));
+        const LRESULT length = SendMessageA(hwnd_, LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
+                                            reinterpret_cast<LPARAM>(&item));
         if (length < static_cast<LRESULT>(buffer.size()) - 1) {
-            return std::string(buffer.data(), static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+            return std::string(buffer.data(),
+                               static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
         }
         if (buffer.size() >= (1u << 24)) {
             return std::string(buffer.data(), buffer.size() - 1);
@@ -667,7 +689,8 @@ int TListView::Add(std::string_view caption) {
     item.mask = LVIF_TEXT;
     item.iItem = Count();
     item.pszText = const_cast<char*>(text.c_str());
-    return static_cast<int>(SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(
+        SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void TListView::SetCaption(int index, std::string_view caption) {
@@ -683,7 +706,9 @@ void TListView::Delete(int index) {
     SendMessageA(hwnd_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
-void TListView::Clear() { SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
+void TListView::Clear() {
+    SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+}
 
 bool TListView::Selected(int index) const noexcept {
     return (SendMessageA(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) &

@@ -13,21 +13,36 @@ namespace {
 
 std::unique_ptr<TControl> MakeControl(TForm& form, const ControlDesc& desc) {
     switch (desc.kind) {
-        case ControlKind::Label: return std::make_unique<TLabel>(form, desc);
-        case ControlKind::UrlLabel: return std::make_unique<TUrlLabel>(form, desc);
-        case ControlKind::CheckBox: return std::make_unique<TCheckBox>(form, desc);
-        case ControlKind::Edit: return std::make_unique<TEdit>(form, desc);
-        case ControlKind::ButtonEdit: return std::make_unique<TButtonEdit>(form, desc);
-        case ControlKind::BitBtn: return std::make_unique<TBitBtn>(form, desc);
-        case ControlKind::PageControl: return std::make_unique<TPageControl>(form, desc);
-        case ControlKind::TabSheet: return std::make_unique<TTabSheet>(form, desc);
-        case ControlKind::Panel: return std::make_unique<TPanel>(form, desc);
-        case ControlKind::GroupBox: return std::make_unique<TGroupBox>(form, desc);
-        case ControlKind::Border: return std::make_unique<TBorder>(form, desc);
-        case ControlKind::ListView: return std::make_unique<TListView>(form, desc);
-        case ControlKind::ListBox: return std::make_unique<TListBox>(form, desc);
-        case ControlKind::Image: return std::make_unique<TImage>(form, desc);
-        case ControlKind::ListColumn: return nullptr;  // part of its list view
+        case ControlKind::Label:
+            return std::make_unique<TLabel>(form, desc);
+        case ControlKind::UrlLabel:
+            return std::make_unique<TUrlLabel>(form, desc);
+        case ControlKind::CheckBox:
+            return std::make_unique<TCheckBox>(form, desc);
+        case ControlKind::Edit:
+            return std::make_unique<TEdit>(form, desc);
+        case ControlKind::ButtonEdit:
+            return std::make_unique<TButtonEdit>(form, desc);
+        case ControlKind::BitBtn:
+            return std::make_unique<TBitBtn>(form, desc);
+        case ControlKind::PageControl:
+            return std::make_unique<TPageControl>(form, desc);
+        case ControlKind::TabSheet:
+            return std::make_unique<TTabSheet>(form, desc);
+        case ControlKind::Panel:
+            return std::make_unique<TPanel>(form, desc);
+        case ControlKind::GroupBox:
+            return std::make_unique<TGroupBox>(form, desc);
+        case ControlKind::Border:
+            return std::make_unique<TBorder>(form, desc);
+        case ControlKind::ListView:
+            return std::make_unique<TListView>(form, desc);
+        case ControlKind::ListBox:
+            return std::make_unique<TListBox>(form, desc);
+        case ControlKind::Image:
+            return std::make_unique<TImage>(form, desc);
+        case ControlKind::ListColumn:
+            return nullptr;  // part of its list view
     }
     return nullptr;
 }
@@ -88,7 +103,9 @@ TForm::~TForm() {
     controls_.clear();
 }
 
-int TForm::Scale(int pixelsAt96) const noexcept { return MulDiv(pixelsAt96, dpi_, 96); }
+int TForm::Scale(int pixelsAt96) const noexcept {
+    return MulDiv(pixelsAt96, dpi_, 96);
+}
 
 void TForm::RegisterWindowClass() const {
     const std::string className(desc_.className);
@@ -116,11 +133,10 @@ void TForm::CreateFonts() {
     fonts_.clear();
     auto make = [this](const FontDesc& f) {
         const std::string face(f.face);
-        return UniqueGdiObject(CreateFontA(-Scale(f.heightPx), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL,
-                                           FALSE, f.underline ? TRUE : FALSE, FALSE,
-                                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                           face.c_str()));
+        return UniqueGdiObject(CreateFontA(
+            -Scale(f.heightPx), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
+            f.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
     };
     formFont_ = make(desc_.font);
     for (const ControlDesc& c : desc_.controls) {
@@ -219,8 +235,8 @@ void TForm::CreateControls() {
     // Hints become tooltips.
     tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_.get(), nullptr,
-                                   app_.ModuleInstance(), nullptr));
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_.get(),
+                                   nullptr, app_.ModuleInstance(), nullptr));
     if (tooltip_) {
         for (const auto& control : controls_) {
             if (control->Desc().hint.empty()) {
@@ -282,7 +298,9 @@ TControl* TForm::ControlFromHandle(HWND hwnd) const noexcept {
     return nullptr;
 }
 
-void TForm::DoCreate() { FormCreate(); }
+void TForm::DoCreate() {
+    FormCreate();
+}
 
 void TForm::Show() {
     if (!Visible()) {
@@ -291,9 +309,13 @@ void TForm::Show() {
     ShowWindow(hwnd_.get(), SW_SHOW);
 }
 
-void TForm::Hide() { ShowWindow(hwnd_.get(), SW_HIDE); }
+void TForm::Hide() {
+    ShowWindow(hwnd_.get(), SW_HIDE);
+}
 
-bool TForm::Visible() const noexcept { return IsWindowVisible(hwnd_.get()) != FALSE; }
+bool TForm::Visible() const noexcept {
+    return IsWindowVisible(hwnd_.get()) != FALSE;
+}
 
 void TForm::SetWindowStateNormal() {
     if (IsIconic(hwnd_.get()) || IsZoomed(hwnd_.get())) {

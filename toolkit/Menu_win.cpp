@@ -70,10 +70,9 @@ TMenuItem& TPopupMenu::Item(std::string_view name) const {
 }
 
 void TPopupMenu::Popup(HWND owner, POINT at) {
-    const UINT id = static_cast<UINT>(TrackPopupMenu(menu_.get(),
-                                                     TPM_RETURNCMD | TPM_RIGHTBUTTON |
-                                                         TPM_LEFTALIGN | TPM_BOTTOMALIGN,
-                                                     at.x, at.y, 0, owner, nullptr));
+    const UINT id = static_cast<UINT>(TrackPopupMenu(
+        menu_.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_BOTTOMALIGN, at.x, at.y,
+        0, owner, nullptr));
     if (id != 0) {
         DispatchCommand(id);
     }

@@ -9,7 +9,7 @@ namespace {
 // Owns one COM interface pointer.
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -22,13 +22,13 @@ public:
     T* get() const noexcept { return p_; }
     T** put() noexcept { return &p_; }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 
 // Balances a successful CoInitializeEx on this thread.
 class ComScope {
-public:
+  public:
     ComScope() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
     ~ComScope() {
         if (ok_) {
@@ -38,7 +38,7 @@ public:
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
 
-private:
+  private:
     bool ok_;
 };
 
@@ -76,8 +76,8 @@ UniqueGdiObject LoadPictureResource(HINSTANCE instance, const char* name, const 
     }
     UINT width = 0;
     UINT height = 0;
-    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        width > 16384 || height > 16384) {
+    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 16384 ||
+        height > 16384) {
         return {};
     }
     BITMAPINFO info{};

@@ -83,8 +83,9 @@ TEST(E2eShell, SplashStaysAtLeastOneAndAHalfSecondsThenNothingIsVisible) {
         std::this_thread::sleep_for(5ms);
     }
     const auto splashGone = Clock::now();
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(splashGone - formsBuilt).count(),
-              1450);
+    EXPECT_GE(
+        std::chrono::duration_cast<std::chrono::milliseconds>(splashGone - formsBuilt).count(),
+        1450);
 
     ASSERT_TRUE(program.WaitUntilResident());
     EXPECT_TRUE(program.VisibleTopLevelWindows().empty());

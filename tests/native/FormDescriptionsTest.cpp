@@ -31,8 +31,8 @@ void CheckForm(const FormDesc& form) {
             } else if (c.kind == ControlKind::ListColumn) {
                 EXPECT_EQ(parentKind, ControlKind::ListView);
             } else {
-                EXPECT_TRUE(parentKind == ControlKind::TabSheet || parentKind == ControlKind::Panel ||
-                            parentKind == ControlKind::GroupBox)
+                EXPECT_TRUE(parentKind == ControlKind::TabSheet ||
+                            parentKind == ControlKind::Panel || parentKind == ControlKind::GroupBox)
                     << "parent cannot hold controls";
             }
         }

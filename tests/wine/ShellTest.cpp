@@ -20,7 +20,7 @@ RECT RectInParent(HWND child) {
 }
 
 class ShellForm : public PreferencesTest {
-protected:
+  protected:
     void SetUp() override { DeleteSettingsKey(); }
     void TearDown() override {
         PreferencesTest::TearDown();
@@ -244,19 +244,28 @@ TEST(ShellSplash, SplashIsBorderlessAndHoldsTheDecodedPicture) {
 
 // A form of its own for the toolkit checks below.
 constexpr ControlDesc kProbeControls[] = {
-    {.name = "Box", .kind = ControlKind::CheckBox, .left = 8, .top = 8, .width = 120, .height = 17,
-     .caption = "Probe", .tabOrder = 0},
+    {.name = "Box",
+     .kind = ControlKind::CheckBox,
+     .left = 8,
+     .top = 8,
+     .width = 120,
+     .height = 17,
+     .caption = "Probe",
+     .tabOrder = 0},
 };
-constexpr FormDesc kProbeForm{.className = "TVgwlProbeForm", .caption = "Probe",
-                              .clientWidth = 200, .clientHeight = 100, .controls = kProbeControls};
+constexpr FormDesc kProbeForm{.className = "TVgwlProbeForm",
+                              .caption = "Probe",
+                              .clientWidth = 200,
+                              .clientHeight = 100,
+                              .controls = kProbeControls};
 
 class ProbeForm : public TForm {
-public:
+  public:
     explicit ProbeForm(TApplication& app) : TForm(app, kProbeForm) {}
     int shown = 0;
     CloseAction closeAction = CloseAction::Hide;
 
-protected:
+  protected:
     void FormShow() override { ++shown; }
     void FormClose(CloseAction& action) override { action = closeAction; }
 };

@@ -16,7 +16,7 @@ std::string DistDir();
 struct ProcessResult {
     bool finished = false;  // false: timed out and was ended
     DWORD exitCode = 0;
-    std::string output;     // standard output and standard error together
+    std::string output;  // standard output and standard error together
 };
 
 // Runs a command line, pumping this thread's messages while it waits, so that
