@@ -6,7 +6,7 @@
 namespace vgwl {
 
 class TSplashScreen : public TForm {
-  public:
+public:
     explicit TSplashScreen(TApplication& app);
 
     TImage* Image1 = nullptr;

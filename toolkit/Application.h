@@ -27,7 +27,7 @@ struct MessageDialogRequest {
 };
 
 class TApplication {
-  public:
+public:
     explicit TApplication(HINSTANCE instance);
     ~TApplication();
     TApplication(const TApplication&) = delete;
@@ -109,7 +109,7 @@ class TApplication {
     // Form registry for the window procedures and the loop.
     TForm* FormFromHandle(HWND hwnd) const noexcept;
 
-  private:
+private:
     void AdoptForm(std::unique_ptr<TForm> form, bool mayBeMain);
     void CreateApplicationWindow();
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);

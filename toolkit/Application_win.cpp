@@ -35,9 +35,7 @@ TApplication& TApplication::Instance() {
     return *gInstance;
 }
 
-bool TApplication::HasInstance() noexcept {
-    return gInstance != nullptr;
-}
+bool TApplication::HasInstance() noexcept { return gInstance != nullptr; }
 
 void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |

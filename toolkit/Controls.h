@@ -18,7 +18,7 @@ namespace vgwl {
 class TForm;
 
 class TControl {
-  public:
+public:
     TControl(TForm& form, const ControlDesc& desc) : form_(form), desc_(desc) {}
     virtual ~TControl() = default;
     TControl(const TControl&) = delete;
@@ -51,7 +51,7 @@ class TControl {
     // Text colour for WM_CTLCOLOR*; kDefaultColor for the system's.
     virtual std::uint32_t TextColor() const noexcept { return desc_.textColor; }
 
-  protected:
+protected:
     // Window class, style and extended style of the control's window.
     virtual const char* ClassName() const = 0;
     virtual DWORD Style() const { return WS_CHILD | WS_VISIBLE; }
@@ -71,22 +71,22 @@ class TControl {
     const ControlDesc& desc_;
     HWND hwnd_ = nullptr;
 
-  private:
+private:
     static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };
 
 class TLabel : public TControl {
-  public:
+public:
     using TControl::TControl;
     void Layout(int dpi) override;
 
-  protected:
+protected:
     const char* ClassName() const override { return "STATIC"; }
     DWORD Style() const override;
 };
 
 class TUrlLabel : public TControl {
-  public:
+public:
     using TControl::TControl;
     std::function<void()> OnClick;
     std::string_view Link() const noexcept { return desc_.link; }
@@ -95,14 +95,14 @@ class TUrlLabel : public TControl {
     // The caption without the link markup.
     std::string Caption() const { return std::string(desc_.caption); }
 
-  protected:
+protected:
     const char* ClassName() const override { return "SysLink"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
     void AfterCreate() override;
 };
 
 class TCheckBox : public TControl {
-  public:
+public:
     using TControl::TControl;
     bool Checked() const noexcept;
     // Setting the state from code does not raise OnClick.
@@ -110,20 +110,20 @@ class TCheckBox : public TControl {
     std::function<void()> OnClick;
     void HandleCommand(WORD code, HWND from) override;
 
-  protected:
+protected:
     const char* ClassName() const override { return "BUTTON"; }
     DWORD Style() const override;
 };
 
 class TEdit : public TControl {
-  public:
+public:
     using TControl::TControl;
     // Key press: the typed character, which the handler may replace with 0
     // to take it away from the box.
     std::function<void(char& key)> OnKeyPress;
     std::function<void(WORD key)> OnKeyDown;
 
-  protected:
+protected:
     const char* ClassName() const override { return "EDIT"; }
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
@@ -132,35 +132,35 @@ class TEdit : public TControl {
 };
 
 class TButtonEdit : public TEdit {
-  public:
+public:
     using TEdit::TEdit;
     std::function<void()> OnButtonClick;
     HWND ButtonHandle() const noexcept { return button_; }
     void Layout(int dpi) override;
 
-  protected:
+protected:
     void AfterCreate() override;
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
-  private:
+private:
     HWND button_ = nullptr;
 };
 
 class TBitBtn : public TControl {
-  public:
+public:
     TBitBtn(TForm& form, const ControlDesc& desc);
     std::function<void()> OnClick;
     void SetColors(const ButtonColors& colors) noexcept { colors_ = colors; }
     void HandleCommand(WORD code, HWND from) override;
     bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
 
-  protected:
+protected:
     const char* ClassName() const override { return "BUTTON"; }
     DWORD Style() const override;
     void AfterCreate() override;
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
-  private:
+private:
     ButtonColors colors_;
     UniqueGdiObject glyph_;
     UniqueGdiObject glyphDisabled_;
@@ -170,11 +170,11 @@ class TBitBtn : public TControl {
 // Containers: a plain window of the toolkit's own class that passes its
 // children's notifications on to the form.
 class TContainer : public TControl {
-  public:
+public:
     using TControl::TControl;
     static void RegisterClass(HINSTANCE instance);
 
-  protected:
+protected:
     const char* ClassName() const override;
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS; }
     DWORD ExStyle() const override { return WS_EX_CONTROLPARENT; }
@@ -183,7 +183,7 @@ class TContainer : public TControl {
 };
 
 class TPanel : public TContainer {
-  public:
+public:
     using TContainer::TContainer;
     void Layout(int dpi) override;
     // Width of the border that children filling the panel stay inside.
@@ -192,35 +192,35 @@ class TPanel : public TContainer {
 };
 
 class TGroupBox : public TContainer {
-  public:
+public:
     using TContainer::TContainer;
     void Layout(int dpi) override;
 
-  protected:
+protected:
     void AfterCreate() override;
 
-  private:
+private:
     HWND frame_ = nullptr;
 };
 
 class TPageControl;
 
 class TTabSheet : public TContainer {
-  public:
+public:
     using TContainer::TContainer;
     void Layout(int dpi) override;
     TPageControl* PageControl() const noexcept { return pageControl_; }
     void SetPageControl(TPageControl* pc) noexcept { pageControl_ = pc; }
 
-  protected:
+protected:
     DWORD Style() const override { return WS_CHILD | WS_CLIPSIBLINGS; }
 
-  private:
+private:
     TPageControl* pageControl_ = nullptr;
 };
 
 class TPageControl : public TControl {
-  public:
+public:
     using TControl::TControl;
     void AddPage(TTabSheet& page);
     int PageCount() const noexcept { return static_cast<int>(pages_.size()); }
@@ -234,29 +234,29 @@ class TPageControl : public TControl {
     // Display area of the pages, in the page control's client coordinates.
     RECT PageArea() const;
 
-  protected:
+protected:
     const char* ClassName() const override { return WC_TABCONTROLA; }
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CONTROLPARENT; }
     void AfterCreate() override;
 
-  private:
+private:
     std::vector<TTabSheet*> pages_;
     int active_ = -1;
 };
 
 class TBorder : public TControl {
-  public:
+public:
     using TControl::TControl;
     bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
 
-  protected:
+protected:
     const char* ClassName() const override { return "STATIC"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_OWNERDRAW; }
 };
 
 class TListView : public TControl {
-  public:
+public:
     using TControl::TControl;
     int Count() const noexcept;
     std::string Caption(int index) const;
@@ -275,20 +275,20 @@ class TListView : public TControl {
     void Layout(int dpi) override;
     std::function<void(WORD key)> OnKeyDown;
 
-  protected:
+protected:
     const char* ClassName() const override { return WC_LISTVIEWA; }
     DWORD Style() const override;
     DWORD ExStyle() const override;
     void AfterCreate() override;
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
-  private:
+private:
     std::vector<const ControlDesc*> columns_;
     int updateDepth_ = 0;
 };
 
 class TListBox : public TControl {
-  public:
+public:
     using TControl::TControl;
     int Count() const noexcept;
     std::string Item(int index) const;
@@ -301,26 +301,26 @@ class TListBox : public TControl {
     std::function<void()> OnClick;
     void HandleCommand(WORD code, HWND from) override;
 
-  protected:
+protected:
     const char* ClassName() const override { return "LISTBOX"; }
     DWORD Style() const override;
     void AfterCreate() override;
 
-  private:
+private:
     HBITMAP selectionPicture_ = nullptr;
 };
 
 class TImage : public TControl {
-  public:
+public:
     using TControl::TControl;
     // Takes ownership of the bitmap.
     void SetPicture(UniqueGdiObject bitmap);
 
-  protected:
+protected:
     const char* ClassName() const override { return "STATIC"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE; }
 
-  private:
+private:
     UniqueGdiObject picture_;
 };
 

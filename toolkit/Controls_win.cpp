@@ -14,9 +14,7 @@ namespace {
 
 constexpr char kContainerClass[] = "TVgwlContainer";
 
-int ScaleFor(int value, int dpi) {
-    return MulDiv(value, dpi, 96);
-}
+int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
     HDC dc = GetDC(hwnd);
@@ -54,25 +52,15 @@ void TControl::SetText(std::string_view text) {
     SetWindowTextA(hwnd_, s.c_str());
 }
 
-bool TControl::Visible() const noexcept {
-    return IsWindowVisible(hwnd_) != FALSE;
-}
+bool TControl::Visible() const noexcept { return IsWindowVisible(hwnd_) != FALSE; }
 
-void TControl::SetVisible(bool visible) {
-    ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
-}
+void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
-bool TControl::Enabled() const noexcept {
-    return IsWindowEnabled(hwnd_) != FALSE;
-}
+bool TControl::Enabled() const noexcept { return IsWindowEnabled(hwnd_) != FALSE; }
 
-void TControl::SetEnabled(bool enabled) {
-    EnableWindow(hwnd_, enabled ? TRUE : FALSE);
-}
+void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
 
-void TControl::SetFocus() {
-    ::SetFocus(hwnd_);
-}
+void TControl::SetFocus() { ::SetFocus(hwnd_); }
 
 void TControl::CreateHandle(HWND parent) {
     const std::string caption(desc_.caption);
@@ -185,9 +173,7 @@ bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {
 
 // ---------------------------------------------------------------- TCheckBox
 
-DWORD TCheckBox::Style() const {
-    return WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
-}
+DWORD TCheckBox::Style() const { return WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX; }
 
 bool TCheckBox::Checked() const noexcept {
     return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -205,9 +191,7 @@ void TCheckBox::HandleCommand(WORD code, HWND) {
 
 // ---------------------------------------------------------------- TEdit
 
-DWORD TEdit::Style() const {
-    return WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPCHILDREN;
-}
+DWORD TEdit::Style() const { return WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPCHILDREN; }
 
 bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
     switch (msg) {
@@ -280,9 +264,7 @@ bool TButtonEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
 
 TBitBtn::TBitBtn(TForm& form, const ControlDesc& desc) : TControl(form, desc) {}
 
-DWORD TBitBtn::Style() const {
-    return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW;
-}
+DWORD TBitBtn::Style() const { return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW; }
 
 void TBitBtn::AfterCreate() {
     HINSTANCE instance = form_.Application().ModuleInstance();
@@ -446,9 +428,7 @@ void TContainer::RegisterClass(HINSTANCE instance) {
     RegisterClassExA(&wc);
 }
 
-const char* TContainer::ClassName() const {
-    return kContainerClass;
-}
+const char* TContainer::ClassName() const { return kContainerClass; }
 
 void TContainer::AfterCreate() {
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -624,9 +604,7 @@ DWORD TListView::Style() const {
     return style;
 }
 
-DWORD TListView::ExStyle() const {
-    return (desc_.options & opt::kNoBorder) ? 0 : WS_EX_CLIENTEDGE;
-}
+DWORD TListView::ExStyle() const { return (desc_.options & opt::kNoBorder) ? 0 : WS_EX_CLIENTEDGE; }
 
 void TListView::AfterCreate() {
     DWORD ex = LVS_EX_DOUBLEBUFFER;
@@ -706,9 +684,7 @@ void TListView::Delete(int index) {
     SendMessageA(hwnd_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
-void TListView::Clear() {
-    SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0);
-}
+void TListView::Clear() { SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
 
 bool TListView::Selected(int index) const noexcept {
     return (SendMessageA(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) &

@@ -8,20 +8,20 @@
 namespace vgwl {
 
 class ToolkitError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // A missing registry value, a value of the wrong type, or a failed registry
 // call inside an accessor block. The settings code catches it per block.
 class RegistryError : public ToolkitError {
-  public:
+public:
     using ToolkitError::ToolkitError;
 };
 
 // A file that the toolkit's file stream cannot open.
 class FileOpenError : public ToolkitError {
-  public:
+public:
     using ToolkitError::ToolkitError;
 };
 

@@ -21,7 +21,7 @@ enum class CloseAction { None, Hide, Free };
 enum class ModalResult { None = 0, Ok = 1, Cancel = 2 };
 
 class TForm {
-  public:
+public:
     TForm(TApplication& app, const FormDesc& desc);
     virtual ~TForm();
     TForm(const TForm&) = delete;
@@ -71,7 +71,7 @@ class TForm {
     // Routes a notification from a child window (also from containers).
     bool RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-  protected:
+protected:
     // Events, as the form class overrides them.
     virtual void FormCreate() {}
     virtual void FormShow() {}
@@ -83,7 +83,7 @@ class TForm {
         return false;
     }
 
-  private:
+private:
     static LRESULT CALLBACK StaticWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     void RegisterWindowClass() const;

@@ -103,9 +103,7 @@ TForm::~TForm() {
     controls_.clear();
 }
 
-int TForm::Scale(int pixelsAt96) const noexcept {
-    return MulDiv(pixelsAt96, dpi_, 96);
-}
+int TForm::Scale(int pixelsAt96) const noexcept { return MulDiv(pixelsAt96, dpi_, 96); }
 
 void TForm::RegisterWindowClass() const {
     const std::string className(desc_.className);
@@ -298,9 +296,7 @@ TControl* TForm::ControlFromHandle(HWND hwnd) const noexcept {
     return nullptr;
 }
 
-void TForm::DoCreate() {
-    FormCreate();
-}
+void TForm::DoCreate() { FormCreate(); }
 
 void TForm::Show() {
     if (!Visible()) {
@@ -309,13 +305,9 @@ void TForm::Show() {
     ShowWindow(hwnd_.get(), SW_SHOW);
 }
 
-void TForm::Hide() {
-    ShowWindow(hwnd_.get(), SW_HIDE);
-}
+void TForm::Hide() { ShowWindow(hwnd_.get(), SW_HIDE); }
 
-bool TForm::Visible() const noexcept {
-    return IsWindowVisible(hwnd_.get()) != FALSE;
-}
+bool TForm::Visible() const noexcept { return IsWindowVisible(hwnd_.get()) != FALSE; }
 
 void TForm::SetWindowStateNormal() {
     if (IsIconic(hwnd_.get()) || IsZoomed(hwnd_.get())) {

@@ -10,7 +10,7 @@ namespace vgwl {
 
 template <typename Traits>
 class UniqueHandle {
-  public:
+public:
     using pointer = typename Traits::pointer;
 
     UniqueHandle() noexcept = default;
@@ -44,7 +44,7 @@ class UniqueHandle {
         return &value_;
     }
 
-  private:
+private:
     pointer value_ = Traits::Invalid();
 };
 

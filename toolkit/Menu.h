@@ -16,7 +16,7 @@
 namespace vgwl {
 
 class TMenuItem {
-  public:
+public:
     TMenuItem(std::string_view name, std::string_view caption, UINT id, HMENU owner)
         : name_(name), caption_(caption), id_(id), owner_(owner) {}
     std::string_view Name() const noexcept { return name_; }
@@ -27,7 +27,7 @@ class TMenuItem {
     void SetChecked(bool checked);
     std::function<void()> OnClick;
 
-  private:
+private:
     std::string_view name_;
     std::string_view caption_;
     UINT id_;
@@ -35,7 +35,7 @@ class TMenuItem {
 };
 
 class TPopupMenu {
-  public:
+public:
     explicit TPopupMenu(std::span<const MenuItemDesc> items);
     HMENU Handle() const noexcept { return menu_.get(); }
     TMenuItem& Item(std::string_view name) const;
@@ -47,7 +47,7 @@ class TPopupMenu {
     // Runs the click event of the item with this command identifier.
     bool DispatchCommand(UINT id);
 
-  private:
+private:
     UniqueHmenu menu_;
     std::vector<std::unique_ptr<TMenuItem>> items_;
 };

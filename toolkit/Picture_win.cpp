@@ -9,7 +9,7 @@ namespace {
 // Owns one COM interface pointer.
 template <typename T>
 class ComPtr {
-  public:
+public:
     ComPtr() = default;
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -22,13 +22,13 @@ class ComPtr {
     T* get() const noexcept { return p_; }
     T** put() noexcept { return &p_; }
 
-  private:
+private:
     T* p_ = nullptr;
 };
 
 // Balances a successful CoInitializeEx on this thread.
 class ComScope {
-  public:
+public:
     ComScope() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
     ~ComScope() {
         if (ok_) {
@@ -38,7 +38,7 @@ class ComScope {
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
 
-  private:
+private:
     bool ok_;
 };
 

@@ -50,13 +50,9 @@ BOOL CALLBACK FindChildProc(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-std::string InstalledProgram() {
-    return DistDir() + "VelmoraGWLite.exe";
-}
+std::string InstalledProgram() { return DistDir() + "VelmoraGWLite.exe"; }
 
-ProgramDriver::~ProgramDriver() {
-    Kill();
-}
+ProgramDriver::~ProgramDriver() { Kill(); }
 
 bool ProgramDriver::Start(const std::string& exePath, const std::string& workingDir) {
     const std::string exe = exePath.empty() ? InstalledProgram() : exePath;

@@ -16,7 +16,7 @@ namespace vgwl::test {
 using namespace std::chrono_literals;
 
 class ProgramDriver {
-  public:
+public:
     ProgramDriver() = default;
     // Ends the program if a test left it running.
     ~ProgramDriver();
@@ -54,7 +54,7 @@ class ProgramDriver {
     // Presses the button of a message box.
     static void PressDialogButton(HWND dialog, int id = IDOK);
 
-  private:
+private:
     UniqueKernelHandle process_;
     DWORD processId_ = 0;
 };

@@ -7,9 +7,7 @@ const std::string& PreferencesTest::SettingsKey() {
     return key;
 }
 
-void PreferencesTest::DeleteSettingsKey() {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, SettingsKey());
-}
+void PreferencesTest::DeleteSettingsKey() { DeleteKeyTree(HKEY_LOCAL_MACHINE, SettingsKey()); }
 
 TVMGWLPreferences& PreferencesTest::CreateWindow() {
     app_ = std::make_unique<TApplication>(GetModuleHandleA(nullptr));

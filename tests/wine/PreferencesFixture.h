@@ -28,7 +28,7 @@ struct TrayCall {
 };
 
 class PreferencesTest : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override;
 
     // Replaces the services before CreateWindow(); the recorders stay.
@@ -51,7 +51,7 @@ class PreferencesTest : public ::testing::Test {
     static void DeleteSettingsKey();
     static const std::string& SettingsKey();
 
-  private:
+private:
     PreferencesServices services_;
     std::unique_ptr<TApplication> app_;
     TVMGWLPreferences* window_ = nullptr;

@@ -20,7 +20,7 @@ RECT RectInParent(HWND child) {
 }
 
 class ShellForm : public PreferencesTest {
-  protected:
+protected:
     void SetUp() override { DeleteSettingsKey(); }
     void TearDown() override {
         PreferencesTest::TearDown();
@@ -260,12 +260,12 @@ constexpr FormDesc kProbeForm{.className = "TVgwlProbeForm",
                               .controls = kProbeControls};
 
 class ProbeForm : public TForm {
-  public:
+public:
     explicit ProbeForm(TApplication& app) : TForm(app, kProbeForm) {}
     int shown = 0;
     CloseAction closeAction = CloseAction::Hide;
 
-  protected:
+protected:
     void FormShow() override { ++shown; }
     void FormClose(CloseAction& action) override { action = closeAction; }
 };

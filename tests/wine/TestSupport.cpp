@@ -6,9 +6,7 @@
 
 namespace vgwl::test {
 
-std::string DistDir() {
-    return VGWL_TEST_DIST_DIR;
-}
+std::string DistDir() { return VGWL_TEST_DIST_DIR; }
 
 ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout,
                          const std::string& workingDir) {
