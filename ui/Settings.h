@@ -42,7 +42,8 @@ struct PreferencesServices {
 
 class TVMGWLPreferences : public TForm {
 public:
-    TVMGWLPreferences(TApplication& app, PreferencesServices services = PreferencesServices::Platform());
+    TVMGWLPreferences(TApplication& app,
+                      PreferencesServices services = PreferencesServices::Platform());
     ~TVMGWLPreferences() override;
 
     // Fields of the form besides its controls.
@@ -149,6 +150,10 @@ private:
     TSelectSound* selectSound_ = nullptr;
     UINT taskbarCreatedMessage_ = 0;
     HMODULE component_ = nullptr;  // stays loaded until the program ends
+    // The shared white list table: open from the first publish until the
+    // program ends, and the bytes this program may write into it.
+    UniqueKernelHandle whiteListTable_;
+    std::size_t whiteListTableBytes_ = 0;
 };
 
 }  // namespace vgwl

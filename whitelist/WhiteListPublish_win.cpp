@@ -1,8 +1,75 @@
-// Publishing the white list to the shared table: not built yet.
+// Publishing the saved white list to the shared table that the blocking
+// component reads.
+
+#include "component/Contract.h"
+#include "toolkit/FilePaths.h"
 #include "ui/Settings.h"
+#include "whitelist/WhiteListFile.h"
+#include "whitelist/WhiteListTable.h"
+
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
 
 namespace vgwl {
+namespace {
 
-void TVMGWLPreferences::PublishWhiteList() {}
+// Keeps a damaged or huge file from asking for a huge table: 100000 entries
+// are 6.4 MB of shared memory.
+constexpr std::size_t kMaxPublishedEntries = 100000;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+}  // namespace
+
+void TVMGWLPreferences::PublishWhiteList() {
+    const std::string path = ExtractFilePath(services_.programPath) + kWhiteListFileName;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        return;  // no saved list yet: nothing is published
+    }
+    const WhiteListFileContent content =
+        ReadWhiteList(file.get(), contract::kWhiteListMaxEntryChars, kMaxPublishedEntries);
+    file.reset();
+    if (!content.hasCount) {
+        return;  // not a white list file: the table keeps what it has
+    }
+
+    // The table is sized from the entries actually read, never from the
+    // count alone, which a damaged file can make arbitrarily large.
+    if (!whiteListTable_) {
+        const std::size_t bytes = WhiteListTableSize(content.entries.size());
+        const std::string name(contract::kWhiteListTableName);
+        HANDLE table = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          static_cast<DWORD>(bytes), name.c_str());
+        if (!table) {
+            return;
+        }
+        const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+        whiteListTable_.reset(table);
+        whiteListTableBytes_ = existed ? 0 : bytes;
+    }
+    UniqueMappedView view(
+        MapViewOfFile(whiteListTable_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
+    if (!view) {
+        return;
+    }
+    std::size_t bytes = whiteListTableBytes_;
+    if (bytes == 0) {
+        // A table left by an earlier run, of a size this run did not choose:
+        // the mapped region bounds what may be written.
+        MEMORY_BASIC_INFORMATION info{};
+        if (VirtualQuery(view.get(), &info, sizeof(info)) == 0) {
+            return;
+        }
+        bytes = info.RegionSize;
+    }
+    // Only the entries that fit are published, and the count says so: no
+    // slot within the count keeps bytes of an earlier list.
+    WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes), content.entries);
+}
 
 }  // namespace vgwl

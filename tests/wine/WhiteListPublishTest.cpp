@@ -1,0 +1,170 @@
+// Publishing the saved white list into the shared table "VMGWLITE", read
+// back as the blocking component reads it: by name, from the mapped bytes.
+
+#include "PreferencesFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+namespace vgwl::test {
+namespace {
+
+class WhiteListPublish : public PreferencesTest {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder_ =
+            std::string(temp) + "vgwl-publish-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        DeleteFileA(ListFile().c_str());
+        Services().programPath = folder_ + "VelmoraGWLite.exe";
+        DeleteSettingsKey();
+    }
+    void TearDown() override {
+        PreferencesTest::TearDown();
+        DeleteFileA(ListFile().c_str());
+        RemoveDirectoryA(folder_.c_str());
+        DeleteSettingsKey();
+    }
+    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+    void WriteList(const std::string& bytes) const {
+        std::ofstream out(ListFile(), std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+
+    // The table as the component sees it, or no bytes when it does not exist.
+    struct Table {
+        UniqueKernelHandle mapping;
+        UniqueMappedView view;
+        std::size_t size = 0;
+        const unsigned char* bytes() const { return static_cast<const unsigned char*>(view.get()); }
+        std::int32_t count() const {
+            std::int32_t n;
+            std::memcpy(&n, bytes(), 4);
+            return n;
+        }
+        std::string slot(int i) const {
+            const char* p = reinterpret_cast<const char*>(bytes() + 4 + 64 * i);
+            return std::string(p, strnlen(p, 64));
+        }
+    };
+    static Table OpenTable() {
+        Table t;
+        t.mapping.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, "VMGWLITE"));
+        if (t.mapping) {
+            t.view.reset(MapViewOfFile(t.mapping.get(), FILE_MAP_READ, 0, 0, 0));
+            MEMORY_BASIC_INFORMATION info{};
+            VirtualQuery(t.view.get(), &info, sizeof(info));
+            t.size = info.RegionSize;
+        }
+        return t;
+    }
+
+private:
+    std::string folder_;
+};
+
+TEST_F(WhiteListPublish, StartPublishesTheSavedListSlotBySlot) {
+    WriteList("3\r\na\r\nb\r\nc\r\n");
+    CreateWindow();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 3);
+    EXPECT_EQ(t.slot(0), "a");
+    EXPECT_EQ(t.slot(1), "b");
+    EXPECT_EQ(t.slot(2), "c");
+    EXPECT_EQ(t.bytes()[4 + 1], 0);
+    EXPECT_EQ(t.bytes()[68 + 1], 0);
+    EXPECT_EQ(t.bytes()[132 + 1], 0);
+}
+
+TEST_F(WhiteListPublish, NoFileMeansNoTable) {
+    CreateWindow();
+    EXPECT_FALSE(OpenTable().mapping);
+}
+
+TEST_F(WhiteListPublish, NoPublishWhenTheSettingsKeyCannotBeOpened) {
+    WriteList("1\r\na\r\n");
+    Services().registryOpenHook = [](HKEY, std::string_view, bool) { return false; };
+    CreateWindow();
+    EXPECT_FALSE(OpenTable().mapping);
+    // A later publish (as after a save) creates it.
+    Window().PublishWhiteList();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 1);
+}
+
+TEST_F(WhiteListPublish, EntriesAreCutToTheSlotWithTheirNul) {
+    const std::string exact(63, 'e');
+    const std::string longer = std::string(63, 'l') + "overflow";
+    WriteList("2\r\n" + exact + "\r\n" + longer + "\r\n");
+    CreateWindow();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    ASSERT_EQ(t.count(), 2);
+    EXPECT_EQ(t.slot(0), exact);
+    EXPECT_EQ(t.bytes()[4 + 63], 0) << "the NUL sits in the slot's last byte";
+    EXPECT_EQ(t.slot(1), std::string(63, 'l'));
+    EXPECT_EQ(t.bytes()[68 + 63], 0);
+}
+
+TEST_F(WhiteListPublish, AShorterListLowersTheCountInTheSameTable) {
+    WriteList("3\r\na\r\nb\r\nc\r\n");
+    CreateWindow();
+    WriteList("1\r\nz\r\n");
+    Window().PublishWhiteList();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 1);
+    EXPECT_EQ(t.slot(0), "z");
+    // The earlier entries' bytes stay; the count tells readers to ignore them.
+    EXPECT_EQ(t.slot(1), "b");
+}
+
+TEST_F(WhiteListPublish, AnEmptiedListIsPublishedAsEmpty) {
+    WriteList("2\r\na\r\nb\r\n");
+    CreateWindow();
+    WriteList("0\r\n");
+    Window().PublishWhiteList();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 0) << "removed entries must not stay in force";
+}
+
+TEST_F(WhiteListPublish, ALongerListThanTheTablePublishesOnlyWhatFits) {
+    WriteList("2\r\na\r\nb\r\n");
+    CreateWindow();
+    WriteList("4\r\nw\r\nx\r\ny\r\nz\r\n");
+    Window().PublishWhiteList();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    // The table was created for two entries (132 bytes) and cannot grow.
+    EXPECT_EQ(t.count(), 2);
+    EXPECT_EQ(t.slot(0), "w");
+    EXPECT_EQ(t.slot(1), "x");
+    for (std::size_t i = 132; i < t.size; ++i) {
+        ASSERT_EQ(t.bytes()[i], 0) << "written past the table at " << i;
+    }
+}
+
+TEST_F(WhiteListPublish, ADamagedCountPublishesOnlyTheEntriesPresent) {
+    WriteList("1000000\r\na\r\nb\r\n");
+    CreateWindow();
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 2);
+    EXPECT_LE(t.size, 4096u) << "sized from the entries, not from the count";
+}
+
+TEST_F(WhiteListPublish, AFileWithoutACountPublishesNothing) {
+    WriteList("garbage\r\n");
+    CreateWindow();
+    EXPECT_FALSE(OpenTable().mapping);
+}
+
+}  // namespace
+}  // namespace vgwl::test
