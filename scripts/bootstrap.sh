@@ -22,7 +22,7 @@ check g++ g++
 check python3 python3
 check g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix
 check g++-mingw-w64-i686-posix i686-w64-mingw32-g++-posix
-check wine64 wine64
+check wine64
 check wine wine
 check xvfb Xvfb
 check x11-utils xwininfo

@@ -10,10 +10,34 @@ bool IsSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int SkipSpace(std::FILE* file) {
-    int c = std::fgetc(file);
+// Reads the file in blocks: one library call per character would cost more
+// than the parsing itself on a large list.
+class CharSource {
+public:
+    explicit CharSource(std::FILE* file) : file_(file) {}
+    int Get() {
+        if (pos_ == end_) {
+            end_ = std::fread(buffer_, 1, sizeof(buffer_), file_);
+            pos_ = 0;
+            if (end_ == 0) {
+                return EOF;
+            }
+        }
+        return static_cast<unsigned char>(buffer_[pos_++]);
+    }
+    void Unget() noexcept { --pos_; }
+
+private:
+    std::FILE* file_;
+    char buffer_[16384];
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+};
+
+int SkipSpace(CharSource& in) {
+    int c = in.Get();
     while (c != EOF && IsSpace(c)) {
-        c = std::fgetc(file);
+        c = in.Get();
     }
     return c;
 }
@@ -25,12 +49,13 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
     if (!file) {
         return content;
     }
+    CharSource in(file);
     // The count: an optionally signed decimal number after white space.
-    int c = SkipSpace(file);
+    int c = SkipSpace(in);
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = c == '-';
-        c = std::fgetc(file);
+        c = in.Get();
     }
     bool digits = false;
     std::int64_t value = 0;
@@ -40,7 +65,7 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
         // Saturates instead of overflowing: any count beyond the entries
         // present reads only what is there.
         value = value > kLimit ? value : value * 10 + (c - '0');
-        c = std::fgetc(file);
+        c = in.Get();
     }
     if (!digits) {
         return content;
@@ -48,14 +73,14 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
     content.hasCount = true;
     content.count = negative ? -value : value;
     if (c != EOF) {
-        std::ungetc(c, file);
+        in.Unget();
     }
     if (content.count <= 0) {
         return content;
     }
     const auto wanted = static_cast<std::uint64_t>(content.count);
     while (content.entries.size() < wanted && content.entries.size() < maxEntries) {
-        c = SkipSpace(file);
+        c = SkipSpace(in);
         if (c == EOF) {
             break;  // fewer entries than the count: only those present
         }
@@ -64,7 +89,7 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
             if (entry.size() < maxChars) {
                 entry.push_back(static_cast<char>(c));
             }
-            c = std::fgetc(file);
+            c = in.Get();
         }
         content.entries.push_back(std::move(entry));
     }

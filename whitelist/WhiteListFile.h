@@ -23,7 +23,7 @@ struct WhiteListFileContent {
     std::vector<std::string> entries;
 };
 
-// Reads a white list from an open file. Takes at most `count` entries and
+// Reads a white list from an open file, from its current position to its end. Takes at most `count` entries and
 // never more than the file holds or than `maxEntries`; keeps at most
 // `maxChars` characters of an entry and skips the rest of it, so that a
 // damaged or huge file costs bounded memory.
