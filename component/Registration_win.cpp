@@ -1,8 +1,56 @@
-// First-run registration of the blocking component: not built yet.
+// First-run registration of the blocking component.
 #include "ui/Settings.h"
+
+#include "component/Contract.h"
+#include "toolkit/FilePaths.h"
+
+#include <shlwapi.h>
+
+#include <string>
 
 namespace vgwl {
 
-void TVMGWLPreferences::RegisterBlockingComponent() {}
+namespace {
+
+using RegisterServerFunction = HRESULT(STDAPICALLTYPE*)();
+
+// The component's full path beside the program, or nothing when the
+// program's folder is not known as an absolute path: a bare or relative
+// name would hand the choice of library to the search order.
+std::string ComponentPath(const std::string& programPath) {
+    const std::string folder = ExtractFilePath(programPath);
+    if (folder.empty() || PathIsRelativeA(folder.c_str())) {
+        return {};
+    }
+    return folder + std::string(contract::kComponentFileName);
+}
+
+}  // namespace
+
+void TVMGWLPreferences::RegisterBlockingComponent() {
+    if (!component_) {
+        const std::string path = ComponentPath(services_.programPath);
+        if (path.empty()) {
+            return;
+        }
+        // Only the file beside the program, by its full path: a library of
+        // that name planted in the working directory or on the search path
+        // must never run inside the front end. The altered search path lets
+        // the component's own libraries resolve from its folder first.
+        component_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (!component_) {
+            return;  // not installed or not a library: start-up goes on
+        }
+    }
+    const std::string exportName(contract::kRegisterExport);
+    const auto registerServer = reinterpret_cast<RegisterServerFunction>(
+        reinterpret_cast<void*>(GetProcAddress(component_, exportName.c_str())));
+    if (!registerServer) {
+        return;
+    }
+    // The component records its registration itself; its result changes
+    // nothing here. The library stays loaded until the program ends.
+    (void)registerServer();
+}
 
 }  // namespace vgwl

@@ -1,11 +1,20 @@
 #include "ui/Unit1.h"
 
+#include "component/Contract.h"
 #include "resources/FormDescriptions.h"
 #include "resources/ResourceIds.h"
 #include "toolkit/Application.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Registry.h"
 #include "ui/Settings.h"
 
 namespace vgwl {
+
+namespace {
+
+constexpr char kSettingsError[] = "An error has occurred while trying to apply user settings";
+
+}  // namespace
 
 TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
     : TForm(app, kSelectSoundForm), preferences_(preferences) {
@@ -20,6 +29,29 @@ TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
 
 void TSelectSound::FormShow() { CoolListBox1->SetItemIndex(0); }
 
-void TSelectSound::RzBitBtn1Click() { Close(); }
+void TSelectSound::RzBitBtn1Click() {
+    const int index = CoolListBox1->ItemIndex();
+    // FormShow always selects an item; without one there is nothing to apply.
+    if (index >= 0) {
+        // The choice holds for this run even when it cannot be stored.
+        preferences_.RzButtonEdit1->SetText(CoolListBox1->Item(index));
+        preferences_.SoundIndex = index;
+        try {
+            TRegistry reg = preferences_.NewRegistry();
+            reg.SetRootKey(HKEY_LOCAL_MACHINE);
+            // The key is only opened, never created here: without it the
+            // settings were never set up, and the user is told so.
+            if (!reg.KeyExists(contract::kSettingsKey) ||
+                !reg.OpenKey(contract::kSettingsKey, false)) {
+                Application().MessageDialog(MessageDialogType::Error, kSettingsError, Handle());
+            } else {
+                reg.WriteInteger(contract::kValueSoundIndex, index);
+            }
+        } catch (const RegistryError&) {
+            // The choice stays in memory; the stored one is read at next start.
+        }
+    }
+    Close();
+}
 
 }  // namespace vgwl
