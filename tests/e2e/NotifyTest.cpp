@@ -139,6 +139,34 @@ int ChooseSound(const ProgramDriver& program, int index) {
     return openedOn;
 }
 
+// A saved white list beside the installed program for the length of a test:
+// the program publishes it at start, and the component blocks nothing while
+// no table is published. Whatever file was there before is put back.
+class SavedWhiteList {
+public:
+    SavedWhiteList() : path_(DistDir() + "gwwhitelist.dat") {
+        std::ifstream old(path_, std::ios::binary);
+        if (old) {
+            previous_.emplace((std::istreambuf_iterator<char>(old)),
+                              std::istreambuf_iterator<char>());
+        }
+        std::ofstream(path_, std::ios::binary) << "1\ntrusted.e2e-notify.example\n";
+    }
+    ~SavedWhiteList() {
+        if (previous_) {
+            std::ofstream(path_, std::ios::binary) << *previous_;
+        } else {
+            DeleteFileA(path_.c_str());
+        }
+    }
+    SavedWhiteList(const SavedWhiteList&) = delete;
+    SavedWhiteList& operator=(const SavedWhiteList&) = delete;
+
+private:
+    std::string path_;
+    std::optional<std::string> previous_;
+};
+
 void StartResident(ProgramDriver& program, const std::string& workingDir = {}) {
     ASSERT_TRUE(program.Start({}, workingDir));
     ASSERT_TRUE(program.WaitUntilResident()) << "the program did not become resident";
@@ -170,6 +198,7 @@ TEST(E2eNotifyFirstRun, FirstStartRegistersTheInstalledComponentAndClearsTheMark
 TEST(E2eNotifyPopup, AnswersAfterTheBlinkAtOnceWithoutAndNeverWithBlockingOff) {
     SetSetting("VGWPBStatus", 1);
     SetSetting("VGWPBFirst", 0);
+    SavedWhiteList whiteList;
     ProgramDriver program;
     ASSERT_NO_FATAL_FAILURE(StartResident(program));
     HWND main = program.MainWindow();
@@ -337,6 +366,7 @@ TEST(E2eNotifySound, SoundFivePlaysToItsEndFromBesideTheProgramBeforeTheAnswer) 
 
     SetSetting("VGWPBStatus", 1);
     SetSetting("VGWPBFirst", 0);
+    SavedWhiteList whiteList;
     ProgramDriver program;
     ASSERT_NO_FATAL_FAILURE(StartResident(program, elsewhere));
     HWND main = program.MainWindow();
