@@ -65,6 +65,8 @@ TVMGWLPreferences::TVMGWLPreferences(TApplication& app, PreferencesServices serv
     TrayIconImage = LoadIconResource(app.ModuleInstance(), "TrayIcon");
     TrayAnimImage = LoadIconResource(app.ModuleInstance(), "TrayAnim");
     taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    // Run elevated, the window would not hear Explorer's broadcast otherwise.
+    (void)ChangeWindowMessageFilterEx(Handle(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
     AddTrayIcon();
     app.OnMinimize = [this] { HideToTray(); };
     app.OnRestore = [this] { ShowFromTray(); };

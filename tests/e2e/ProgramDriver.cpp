@@ -179,4 +179,27 @@ void ProgramDriver::PressDialogButton(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+HWND ProgramDriver::WaitForMenu(std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        FindState state{processId_, "#32768", {}, true};
+        EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&state));
+        if (!state.found.empty()) {
+            return state.found.front();
+        }
+        if (!Running()) {
+            return nullptr;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return nullptr;
+}
+
+void ProgramDriver::PressMenuKeys(HWND menu, std::initializer_list<WPARAM> keys) {
+    for (WPARAM key : keys) {
+        PostMessageA(menu, WM_KEYDOWN, key, 1);
+        PostMessageA(menu, WM_KEYUP, key, 0xC0000001);
+    }
+}
+
 }  // namespace vgwl::test

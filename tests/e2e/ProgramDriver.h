@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,12 @@ public:
     static std::string DialogText(HWND dialog);
     // Presses the button of a message box.
     static void PressDialogButton(HWND dialog, int id = IDOK);
+
+    // The shown pop-up menu of this process (class #32768), waiting for it.
+    HWND WaitForMenu(std::chrono::milliseconds timeout = 10s) const;
+    // Presses keys in an open menu: its tracking loop reads them from the
+    // queue of the menu's thread, as it would typed keys.
+    static void PressMenuKeys(HWND menu, std::initializer_list<WPARAM> keys);
 
 private:
     UniqueKernelHandle process_;
