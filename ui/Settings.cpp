@@ -52,7 +52,8 @@ PreferencesServices Complete(PreferencesServices given) {
 
 UniqueHicon LoadIconResource(HINSTANCE instance, const char* name) {
     // At the icon's stored size, default colours.
-    return UniqueHicon(static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+    return UniqueHicon(
+        static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
 }
 
 }  // namespace
