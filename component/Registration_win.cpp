@@ -27,11 +27,11 @@ std::string ComponentPath(const std::string& programPath) {
 
 }  // namespace
 
-void TVMGWLPreferences::RegisterBlockingComponent() {
+bool TVMGWLPreferences::RegisterBlockingComponent() {
     if (!component_) {
         const std::string path = ComponentPath(services_.programPath);
         if (path.empty()) {
-            return;
+            return false;
         }
         // Only the file beside the program, by its full path: a library of
         // that name planted in the working directory or on the search path
@@ -39,18 +39,19 @@ void TVMGWLPreferences::RegisterBlockingComponent() {
         // the component's own libraries resolve from its folder first.
         component_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!component_) {
-            return;  // not installed or not a library: start-up goes on
+            return false;  // not installed or not a library: start-up goes on
         }
     }
     const std::string exportName(contract::kRegisterExport);
     const auto registerServer = reinterpret_cast<RegisterServerFunction>(
         reinterpret_cast<void*>(GetProcAddress(component_, exportName.c_str())));
     if (!registerServer) {
-        return;
+        return false;
     }
     // The component records its registration itself; its result changes
     // nothing here. The library stays loaded until the program ends.
     (void)registerServer();
+    return true;
 }
 
 }  // namespace vgwl

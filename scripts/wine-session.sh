@@ -15,8 +15,21 @@ export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko install prompts: the program needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+stop_display() {
+    # Only the Xvfb this state started, checked by its command line.
+    if [ -f "$state/xvfb.pid" ]; then
+        local pid
+        pid=$(cat "$state/xvfb.pid")
+        if [ -n "$pid" ] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then
+            kill "$pid" 2>/dev/null || true
+        fi
+    fi
+    rm -f "$state/xvfb.pid" "$state/display"
+}
+
 start_display() {
-    rm -f "$state/display" "$state/xvfb.pid"
+    # A run that was interrupted before its stop leaves its Xvfb behind.
+    stop_display
     if [ -n "${DISPLAY:-}" ]; then
         return
     fi
@@ -74,10 +87,7 @@ stop)
         wineserver -k >/dev/null 2>&1 || true
         wineserver -w >/dev/null 2>&1 || true
     fi
-    if [ -f "$state/xvfb.pid" ]; then
-        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
-        rm -f "$state/xvfb.pid" "$state/display"
-    fi
+    stop_display
     ;;
 *)
     echo "usage: wine-session.sh start|stop STATE_DIR" >&2

@@ -184,8 +184,9 @@ void TVMGWLPreferences::FormCreate() {
         }
         reg.WriteBool(contract::kValueRunning, true);
         PublishWhiteList();
-        if (reg.ReadBool(contract::kValueFirstRun)) {
-            RegisterBlockingComponent();
+        // The first-run mark is cleared only once the component has been
+        // registered: a start without it installed keeps it pending.
+        if (reg.ReadBool(contract::kValueFirstRun) && RegisterBlockingComponent()) {
             reg.WriteBool(contract::kValueFirstRun, false);
         }
     } catch (const RegistryError&) {

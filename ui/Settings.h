@@ -118,8 +118,9 @@ public:
     void RzButtonEdit1KeyPress(char& key);
     void RzBitBtn1Click();
 
-    // Blocking component registration (first run).
-    void RegisterBlockingComponent();
+    // Blocking component registration (first run): true when the
+    // component's registration was called.
+    bool RegisterBlockingComponent();
 
     // White list.
     void PublishWhiteList();

@@ -112,6 +112,9 @@ TEST_F(Registration, MissingComponentLetsStartUpGoOn) {
     EXPECT_EQ(Registrations(), 0u);
     EXPECT_TRUE(IsWindow(Window().Handle()));
     EXPECT_EQ(Stored("GatewickRunning"), 1u);
+    // Not registered: the mark stays, so a later start with the component
+    // installed still registers it.
+    EXPECT_EQ(Stored("VGWPBFirst"), 1u);
 }
 
 TEST_F(Registration, FileThatIsNoLibraryLetsStartUpGoOn) {
@@ -123,6 +126,9 @@ TEST_F(Registration, FileThatIsNoLibraryLetsStartUpGoOn) {
     EXPECT_EQ(Registrations(), 0u);
     EXPECT_TRUE(IsWindow(Window().Handle()));
     EXPECT_EQ(Stored("GatewickRunning"), 1u);
+    // Not registered: the mark stays, so a later start with the component
+    // installed still registers it.
+    EXPECT_EQ(Stored("VGWPBFirst"), 1u);
 }
 
 TEST_F(Registration, ComponentWithoutTheExportLetsStartUpGoOn) {
@@ -146,6 +152,9 @@ TEST_F(Registration, ComponentWithoutTheExportLetsStartUpGoOn) {
     EXPECT_EQ(Registrations(), 0u);
     EXPECT_TRUE(IsWindow(Window().Handle()));
     EXPECT_EQ(Stored("GatewickRunning"), 1u);
+    // Not registered: the mark stays, so a later start with the component
+    // installed still registers it.
+    EXPECT_EQ(Stored("VGWPBFirst"), 1u);
 }
 
 TEST_F(Registration, LibraryPlantedElsewhereIsNeverLoaded) {
