@@ -41,6 +41,9 @@ public:
     virtual void CreateHandle(HWND parent);
     // The window that children of this control are created in.
     virtual HWND ClientHandle() const noexcept { return hwnd_; }
+    // A second window that belongs to this control (the button of a button
+    // edit); its notifications are this control's.
+    virtual HWND PartHandle() const noexcept { return nullptr; }
     // Places the control (and its inner parts) for the given DPI.
     virtual void Layout(int dpi);
 
@@ -136,11 +139,14 @@ public:
     using TEdit::TEdit;
     std::function<void()> OnButtonClick;
     HWND ButtonHandle() const noexcept { return button_; }
+    HWND PartHandle() const noexcept override { return button_; }
     void Layout(int dpi) override;
+    void HandleCommand(WORD code, HWND from) override;
 
 protected:
+    // The edit must not paint over its button, which lies on top of it.
+    DWORD Style() const override { return TEdit::Style() | WS_CLIPSIBLINGS; }
     void AfterCreate() override;
-    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
     HWND button_ = nullptr;

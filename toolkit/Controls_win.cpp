@@ -151,9 +151,16 @@ void TUrlLabel::Layout(int dpi) {
         TControl::Layout(dpi);
         return;
     }
-    const SIZE size = MeasureText(hwnd_, desc_.caption, false, 0);
-    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), size.cx + 2,
-                 size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The link control knows the room its underlined text needs; the plain
+    // text extent comes a few pixels short.
+    SIZE ideal{};
+    const LRESULT idealHeight =
+        SendMessageA(hwnd_, LM_GETIDEALHEIGHT, 0x7FFF, reinterpret_cast<LPARAM>(&ideal));
+    const SIZE measured = MeasureText(hwnd_, desc_.caption, false, 0);
+    const int width = std::max<int>(ideal.cx, measured.cx + ScaleFor(4, dpi));
+    const int height = std::max<int>(static_cast<int>(idealHeight), measured.cy);
+    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {
@@ -232,32 +239,30 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
 
 void TButtonEdit::AfterCreate() {
     TEdit::AfterCreate();
-    button_ =
-        CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT, 0, 0,
-                        0, 0, hwnd_, nullptr, form_.Application().ModuleInstance(), nullptr);
+    // A sibling laid over the edit's right edge rather than a child of the
+    // edit: an edit control paints its whole client area, children included.
+    button_ = CreateWindowExA(0, "BUTTON", "...", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT,
+                              0, 0, 0, 0, GetParent(hwnd_), nullptr,
+                              form_.Application().ModuleInstance(), nullptr);
 }
 
 void TButtonEdit::Layout(int dpi) {
     TEdit::Layout(dpi);
-    RECT rc{};
-    GetClientRect(hwnd_, &rc);
-    const int width = std::min<int>(ScaleFor(18, dpi), rc.right);
-    SetWindowPos(button_, nullptr, rc.right - width, 0, width, rc.bottom,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    MapWindowPoints(hwnd_, GetParent(hwnd_), reinterpret_cast<POINT*>(&client), 2);
+    const int width = std::min<int>(ScaleFor(18, dpi), client.right - client.left);
+    SetWindowPos(button_, HWND_TOP, client.right - width, client.top, width,
+                 client.bottom - client.top, SWP_NOACTIVATE);
     SendMessageA(button_, WM_SETFONT, SendMessageA(hwnd_, WM_GETFONT, 0, 0), FALSE);
     // The text never runs under the button.
     SendMessageA(hwnd_, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, width + 2));
 }
 
-bool TButtonEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
-    if (msg == WM_COMMAND && reinterpret_cast<HWND>(l) == button_ && HIWORD(w) == BN_CLICKED) {
-        if (OnButtonClick) {
-            OnButtonClick();
-        }
-        result = 0;
-        return true;
+void TButtonEdit::HandleCommand(WORD code, HWND from) {
+    if (from == button_ && code == BN_CLICKED && OnButtonClick) {
+        OnButtonClick();
     }
-    return TEdit::SubclassProc(msg, w, l, result);
 }
 
 // ---------------------------------------------------------------- TBitBtn
@@ -631,8 +636,15 @@ void TListView::AddColumn(const ControlDesc& column, int dpi) {
 
 void TListView::Layout(int dpi) {
     TControl::Layout(dpi);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
-        SendMessageA(hwnd_, LVM_SETCOLUMNWIDTH, i, ScaleFor(columns_[i]->width, dpi));
+        int width = ScaleFor(columns_[i]->width, dpi);
+        // A single column wider than the view would only add a scroll bar.
+        if (columns_.size() == 1) {
+            width = std::min<int>(width, client.right - client.left);
+        }
+        SendMessageA(hwnd_, LVM_SETCOLUMNWIDTH, i, width);
     }
 }
 

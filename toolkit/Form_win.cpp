@@ -289,7 +289,7 @@ TControl* TForm::ControlFromHandle(HWND hwnd) const noexcept {
         return nullptr;
     }
     for (const auto& control : controls_) {
-        if (control->Handle() == hwnd) {
+        if (control->Handle() == hwnd || control->PartHandle() == hwnd) {
             return control.get();
         }
     }

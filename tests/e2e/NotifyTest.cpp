@@ -99,13 +99,14 @@ HWND VisibleWindowOfClass(const ProgramDriver& program, const std::string& class
     return nullptr;
 }
 
-// The sound box (the edit box that carries the "..." button) of the main window.
+// The sound box of the main window (the edit box that the "..." button lies
+// on, in the same group) and that button.
 HWND SoundBox(HWND main, HWND* button = nullptr) {
     HWND dots = ProgramDriver::FindChild(main, "", "...");
     if (button) {
         *button = dots;
     }
-    return dots ? GetParent(dots) : nullptr;
+    return dots ? FindWindowExA(GetParent(dots), nullptr, "Edit", nullptr) : nullptr;
 }
 
 // Chooses a sound in the dialog opened from the sound box, as the user does;
@@ -118,7 +119,7 @@ int ChooseSound(const ProgramDriver& program, int index) {
     if (!box) {
         return -1;
     }
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(dots));
+    PostMessageA(dots, BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     EXPECT_TRUE(PumpUntil([&] {
         return (dialog = VisibleWindowOfClass(program, "TSelectSound")) != nullptr;
