@@ -12,6 +12,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 bash "$root/scripts/wine-session.sh" start "$state"
 trap 'bash "$root/scripts/wine-session.sh" stop "$state"' EXIT
+trap 'exit 130' INT TERM
 echo "run: starting dist/VelmoraGWLite.exe (end it from its tray menu with Exit, or Ctrl+C)"
 status=0
 bash "$root/scripts/wine-run.sh" "$state" "$root/dist/VelmoraGWLite.exe" || status=$?
