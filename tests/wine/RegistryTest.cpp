@@ -21,30 +21,7 @@ namespace {
 using test::DeleteKeyTree;
 using Bytes = std::vector<BYTE>;
 
-struct RawValue {
-    DWORD type = REG_NONE;
-    Bytes bytes;
-};
-
-std::optional<RawValue> ReadRaw(HKEY root, const std::string& path, const std::string& name) {
-    UniqueHkey key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    RawValue raw;
-    DWORD size = 0;
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    raw.bytes.resize(size);
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, raw.bytes.data(), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    raw.bytes.resize(size);
-    return raw;
-}
+using test::RawValue;
 
 bool RawKeyExists(HKEY root, const std::string& path) {
     UniqueHkey key;
@@ -74,9 +51,7 @@ void WriteRawA(HKEY root, const std::string& path, const std::string& name, DWOR
               ERROR_SUCCESS);
 }
 
-Bytes TextBytes(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
+Bytes TextBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 // A text as REG_SZ holds it: its bytes and the terminating NUL.
 Bytes SzBytes(std::string_view text) {
@@ -103,7 +78,7 @@ std::string RegistryErrorOf(Call&& call) {
 }
 
 class RegistryScratch : public ::testing::Test {
-  protected:
+protected:
     explicit RegistryScratch(HKEY root = HKEY_CURRENT_USER) : root_(root) {}
 
     void SetUp() override {
@@ -128,7 +103,7 @@ class RegistryScratch : public ::testing::Test {
     }
 
     std::optional<RawValue> Raw(const std::string& name) const {
-        return ReadRaw(root_, path_, name);
+        return test::ReadRawValue(root_, path_, name);
     }
 
     static constexpr const char* kParent = "Software\\VgwlTest\\Registry";
@@ -142,7 +117,7 @@ class RegistryOpen : public RegistryScratch {};
 class RegistryAccess : public RegistryScratch {};
 class RegistryStrings : public RegistryScratch {};
 class RegistryLocalMachine : public RegistryScratch {
-  protected:
+protected:
     RegistryLocalMachine() : RegistryScratch(HKEY_LOCAL_MACHINE) {}
 };
 

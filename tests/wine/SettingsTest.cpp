@@ -27,50 +27,14 @@ const std::string kRunName(kRunValueName);
 // Where an installed program normally lives: a path with blanks.
 const std::string kSpacedProgram = "C:\\Program Files\\Velmora Gatewick Lite\\VelmoraGWLite.exe";
 
-struct RawValue {
-    std::string name;
-    DWORD type = REG_NONE;
-    Bytes bytes;
-};
-
-std::optional<RawValue> ReadRaw(HKEY root, const std::string& path, const std::string& name) {
-    UniqueHkey key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    RawValue raw{name};
-    DWORD size = 0;
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    raw.bytes.resize(size);
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, raw.bytes.data(), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    raw.bytes.resize(size);
-    return raw;
-}
-
-void WriteRaw(HKEY root, const std::string& path, const RawValue& value) {
-    UniqueHkey key;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                              nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key.get(), value.name.c_str(), 0, value.type, value.bytes.data(),
-                             static_cast<DWORD>(value.bytes.size())),
-              ERROR_SUCCESS);
-}
-
 void WriteText(HKEY root, const std::string& path, const std::string& name,
                const std::string& text) {
-    WriteRaw(root, path, {name, REG_SZ, Bytes(text.c_str(), text.c_str() + text.size() + 1)});
+    WriteRawValue(root, path, {name, REG_SZ, Bytes(text.c_str(), text.c_str() + text.size() + 1)});
 }
 
 // A REG_SZ value as text, or nothing when it is missing or of another type.
 std::optional<std::string> ReadText(HKEY root, const std::string& path, const std::string& name) {
-    const auto raw = ReadRaw(root, path, name);
+    const auto raw = ReadRawValue(root, path, name);
     if (!raw || raw->type != REG_SZ) {
         return std::nullopt;
     }
@@ -113,7 +77,7 @@ std::optional<std::vector<RawValue>> SaveKey(HKEY root, const std::string& path)
             ERROR_SUCCESS) {
             break;
         }
-        if (auto raw = ReadRaw(root, path, std::string(name, nameSize))) {
+        if (auto raw = ReadRawValue(root, path, std::string(name, nameSize))) {
             values.push_back(std::move(*raw));
         }
     }
@@ -190,7 +154,7 @@ protected:
             CreateKey(HKEY_CURRENT_USER, kRunPath);
             DeleteValue(HKEY_CURRENT_USER, kRunPath, kRunName);
             for (const RawValue& value : *savedRun_) {
-                WriteRaw(HKEY_CURRENT_USER, kRunPath, value);
+                WriteRawValue(HKEY_CURRENT_USER, kRunPath, value);
             }
         } else {
             DeleteKeyTree(HKEY_CURRENT_USER, kRunPath);
@@ -330,12 +294,14 @@ INSTANTIATE_TEST_SUITE_P(EachValue, SettingsLoadWrongType, ::testing::Values(0, 
 
 TEST_F(SettingsLoad, ValuesMissingAfterAWrongOneAreNotWritten) {
     Store("VGWPBStatus", 0);
-    WriteRaw(HKEY_LOCAL_MACHINE, SettingsKey(), {"SoundNotification", REG_BINARY, {1, 0, 0, 0}});
+    WriteRawValue(HKEY_LOCAL_MACHINE, SettingsKey(),
+                  {"SoundNotification", REG_BINARY, {1, 0, 0, 0}});
     TVMGWLPreferences& w = CreateWindow();
     EXPECT_EQ(ShownBy(w), kFormState);
     EXPECT_FALSE(Stored("SoundIndex").has_value());
     EXPECT_FALSE(Stored("AnimTrayIcon").has_value());
-    EXPECT_EQ(ReadRaw(HKEY_LOCAL_MACHINE, SettingsKey(), "SoundNotification")->type, REG_BINARY);
+    EXPECT_EQ(ReadRawValue(HKEY_LOCAL_MACHINE, SettingsKey(), "SoundNotification")->type,
+              REG_BINARY);
 }
 
 TEST_F(SettingsLoad, KeyThatCannotBeOpenedShowsTheErrorAndLeavesTheForm) {
@@ -532,7 +498,7 @@ TEST_F(SettingsStartWithWindows, CheckingWritesTheQuotedPathAndUncheckingDeletes
     EXPECT_EQ(RunEntry(), "\"" + kSpacedProgram + "\"");
     ClickBox();
     EXPECT_FALSE(w.RzCheckBox2->Checked());
-    EXPECT_FALSE(ReadRaw(HKEY_CURRENT_USER, kRunPath, kRunName).has_value());
+    EXPECT_FALSE(ReadRawValue(HKEY_CURRENT_USER, kRunPath, kRunName).has_value());
     EXPECT_TRUE(dialogs.empty());
 }
 
@@ -543,7 +509,7 @@ TEST_F(SettingsStartWithWindows, EntryPointingElsewhereShowsCheckedAndIsReplaced
     // Loading alone leaves the entry as it is.
     EXPECT_EQ(RunEntry(), "D:\\Old Place\\VelmoraGWLite.exe");
     ClickBox();
-    EXPECT_FALSE(ReadRaw(HKEY_CURRENT_USER, kRunPath, kRunName).has_value());
+    EXPECT_FALSE(ReadRawValue(HKEY_CURRENT_USER, kRunPath, kRunName).has_value());
     ClickBox();
     EXPECT_EQ(RunEntry(), "\"" + kSpacedProgram + "\"");
 }

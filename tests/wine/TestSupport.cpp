@@ -2,6 +2,8 @@
 
 #include "toolkit/Handles.h"
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 namespace vgwl::test {
@@ -119,6 +121,36 @@ std::optional<DWORD> ReadDword(HKEY root, const std::string& path, const std::st
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<RawValue> ReadRawValue(HKEY root, const std::string& path, const std::string& name) {
+    UniqueHkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RawValue raw{name};
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    raw.bytes.resize(size);
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &raw.type, raw.bytes.data(), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    raw.bytes.resize(size);
+    return raw;
+}
+
+void WriteRawValue(HKEY root, const std::string& path, const RawValue& value) {
+    UniqueHkey key;
+    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.get(), value.name.c_str(), 0, value.type, value.bytes.data(),
+                             static_cast<DWORD>(value.bytes.size())),
+              ERROR_SUCCESS);
 }
 
 void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {

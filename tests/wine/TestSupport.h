@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vgwl::test {
 
@@ -36,6 +37,21 @@ bool DeleteKeyTree(HKEY root, const std::string& path);
 // Reads a DWORD value, or nothing when the key or value is missing or of
 // another type.
 std::optional<DWORD> ReadDword(HKEY root, const std::string& path, const std::string& name);
+
+// A registry value as stored: its type and its exact bytes.
+struct RawValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+};
+
+// Reads a value through the raw API, or nothing when the key or the value is
+// missing; the bytes are exactly those the registry returned.
+std::optional<RawValue> ReadRawValue(HKEY root, const std::string& path, const std::string& name);
+
+// Writes a value with its type and bytes as given, creating the key; a
+// failure fails the calling test.
+void WriteRawValue(HKEY root, const std::string& path, const RawValue& value);
 
 // Writes a DWORD value, creating the key.
 void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
