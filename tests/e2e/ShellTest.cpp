@@ -221,6 +221,41 @@ TEST(E2eShell, CloseBoxHidesTheWindowAndTheProgramStaysResident) {
     EXPECT_TRUE(program.VisibleTopLevelWindows().empty());
 }
 
+TEST(E2eShell, LayoutScalesWithTheDisplayDpi) {
+    // Each new program reads the desktop's DPI when it starts: 144 DPI, 150 %.
+    const std::string desktop = "Control Panel\\Desktop";
+    const std::optional<RawValue> saved = ReadRawValue(HKEY_CURRENT_USER, desktop, "LogPixels");
+    WriteDword(HKEY_CURRENT_USER, desktop, "LogPixels", 144);
+    struct Restore {
+        const std::string& key;
+        const std::optional<RawValue>& value;
+        ~Restore() {
+            if (value) {
+                WriteRawValue(HKEY_CURRENT_USER, key, *value);
+            } else {
+                RegDeleteKeyValueA(HKEY_CURRENT_USER, key.c_str(), "LogPixels");
+            }
+        }
+    } restore{desktop, saved};
+
+    ProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitUntilResident());
+    HWND main = program.MainWindow();
+    SendMessageA(program.ApplicationWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    RECT client{};
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, MulDiv(415, 144, 96));
+    EXPECT_EQ(client.bottom, MulDiv(363, 144, 96));
+    HWND box =
+        ProgramDriver::FindChild(main, "Button", "Play a sound when a popup window is blocked");
+    ASSERT_NE(box, nullptr);
+    const RECT rc = ClientRectInParent(box);
+    EXPECT_EQ(rc.left, MulDiv(16, 144, 96));
+    EXPECT_EQ(rc.top, MulDiv(108, 144, 96));
+    EXPECT_EQ(rc.right - rc.left, MulDiv(294, 144, 96));
+}
+
 TEST(E2eShell, ProgramFileCarriesVersionManifestAndIcons) {
     const std::string exe = InstalledProgram();
     DWORD handle = 0;
