@@ -33,15 +33,6 @@ void ShowError(TVMGWLPreferences& w, std::string_view text) {
     w.Application().MessageDialog(MessageDialogType::Error, text);
 }
 
-// An accessor on the settings key, created if missing; without a current key
-// when it cannot be opened.
-TRegistry OpenSettings(const TVMGWLPreferences& w) {
-    TRegistry reg = w.NewRegistry();
-    reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    (void)reg.OpenKey(SettingsKey, true);
-    return reg;
-}
-
 void ShowSwitch(const SwitchPlaces& places, bool on) {
     places.box.SetChecked(on);
     places.item.SetChecked(on);
@@ -78,8 +69,7 @@ void LoadSoundIndex(TVMGWLPreferences& w, TRegistry& reg) {
 // Block A of the load: the settings key into the window.
 void LoadStoredSettings(TVMGWLPreferences& w) {
     try {
-        TRegistry reg = w.NewRegistry();
-        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        TRegistry reg = w.NewRegistry(HKEY_LOCAL_MACHINE);
         if (!reg.KeyExists(SettingsKey)) {
             w.ApplyDefaultSettings();
             return;
@@ -103,8 +93,7 @@ void LoadStoredSettings(TVMGWLPreferences& w) {
 void LoadStartWithWindows(TVMGWLPreferences& w) {
     bool registered = false;
     try {
-        TRegistry reg = w.NewRegistry();
-        reg.SetRootKey(HKEY_CURRENT_USER);
+        TRegistry reg = w.NewRegistry(HKEY_CURRENT_USER);
         if (reg.OpenKey(kRunKey, false)) {
             registered = reg.ValueExists(kRunValueName);
         }
@@ -114,21 +103,30 @@ void LoadStartWithWindows(TVMGWLPreferences& w) {
     w.RzCheckBox2->SetChecked(registered);
 }
 
+// Stores a switch's new state. False, with the places left to the caller
+// unmoved, when the key cannot be opened (the user is told) or the write
+// fails.
+bool StoreSwitch(TVMGWLPreferences& w, SettingSwitch which, bool on) {
+    try {
+        TRegistry reg = w.OpenSettingsKey();
+        if (!reg.HasCurrentKey()) {
+            ShowError(w, kApplyUserSettingsError);
+            return false;
+        }
+        reg.WriteBool(RuleOf(which).valueName, on);
+        return true;
+    } catch (const RegistryError&) {
+        return false;
+    }
+}
+
 // A switch changed from its tray menu item. The value is written before the
 // places move, so that a failed write leaves all three as they were.
 void ToggleFromMenu(TVMGWLPreferences& w, SettingSwitch which) {
     const SwitchPlaces places = PlacesOf(w, which);
-    try {
-        TRegistry reg = OpenSettings(w);
-        if (!reg.HasCurrentKey()) {
-            ShowError(w, kApplyUserSettingsError);
-            return;
-        }
-        const bool on = !places.item.Checked();
-        reg.WriteBool(RuleOf(which).valueName, on);
+    const bool on = !places.item.Checked();
+    if (StoreSwitch(w, which, on)) {
         ShowSwitch(places, on);
-    } catch (const RegistryError&) {
-        // Nothing has moved.
     }
 }
 
@@ -136,17 +134,9 @@ void ToggleFromMenu(TVMGWLPreferences& w, SettingSwitch which) {
 // The menu item follows only once the value is written.
 void ApplyCheckBox(TVMGWLPreferences& w, SettingSwitch which) {
     const SwitchPlaces places = PlacesOf(w, which);
-    try {
-        TRegistry reg = OpenSettings(w);
-        if (!reg.HasCurrentKey()) {
-            ShowError(w, kApplyUserSettingsError);
-            return;
-        }
-        const bool on = places.box.Checked();
-        reg.WriteBool(RuleOf(which).valueName, on);
+    const bool on = places.box.Checked();
+    if (StoreSwitch(w, which, on)) {
         places.item.SetChecked(on);
-    } catch (const RegistryError&) {
-        // The menu item keeps the state the registry still has.
     }
 }
 
@@ -164,7 +154,7 @@ void TVMGWLPreferences::ApplyDefaultSettings() {
         ShowSwitch(PlacesOf(*this, which), true);
     }
     try {
-        TRegistry reg = OpenSettings(*this);
+        TRegistry reg = OpenSettingsKey();
         if (!reg.HasCurrentKey()) {
             ShowError(*this, kApplyDefaultSettingsError);
             return;
@@ -197,8 +187,7 @@ void TVMGWLPreferences::RzCheckBox4Click() { ApplyCheckBox(*this, SettingSwitch:
 
 void TVMGWLPreferences::RzCheckBox2Click() {
     try {
-        TRegistry reg = NewRegistry(KEY_WRITE);
-        reg.SetRootKey(HKEY_CURRENT_USER);
+        TRegistry reg = NewRegistry(HKEY_CURRENT_USER, KEY_WRITE);
         if (!reg.OpenKey(kRunKey, false)) {
             ShowError(*this, kApplyUserSettingsError);
             return;

@@ -88,8 +88,6 @@ public:
     void Run();
     void Terminate();
     bool Terminated() const noexcept { return terminated_; }
-    // Handles the messages waiting now; false when the loop must end.
-    bool ProcessMessages();
     // One message from the queue, as the loop handles it; for modal loops.
     void DispatchOne(MSG& msg);
 

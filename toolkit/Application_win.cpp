@@ -134,18 +134,6 @@ void TApplication::DispatchOne(MSG& msg) {
     DispatchMessageA(&msg);
 }
 
-bool TApplication::ProcessMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            terminated_ = true;
-            return false;
-        }
-        DispatchOne(msg);
-    }
-    return !terminated_;
-}
-
 void TApplication::Run() {
     if (showMainForm_ && mainForm_) {
         mainForm_->Show();

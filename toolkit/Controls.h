@@ -95,8 +95,6 @@ public:
     std::string_view Link() const noexcept { return desc_.link; }
     bool HandleNotify(NMHDR* header, LRESULT& result) override;
     void Layout(int dpi) override;
-    // The caption without the link markup.
-    std::string Caption() const { return std::string(desc_.caption); }
 
 protected:
     const char* ClassName() const override { return "SysLink"; }
@@ -154,7 +152,7 @@ private:
 
 class TBitBtn : public TControl {
 public:
-    TBitBtn(TForm& form, const ControlDesc& desc);
+    using TControl::TControl;
     std::function<void()> OnClick;
     void SetColors(const ButtonColors& colors) noexcept { colors_ = colors; }
     void HandleCommand(WORD code, HWND from) override;
@@ -244,7 +242,6 @@ protected:
     const char* ClassName() const override { return WC_TABCONTROLA; }
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CONTROLPARENT; }
-    void AfterCreate() override;
 
 private:
     std::vector<TTabSheet*> pages_;

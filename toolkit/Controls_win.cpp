@@ -4,8 +4,6 @@
 #include "toolkit/Exceptions.h"
 #include "toolkit/Form.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -168,12 +166,9 @@ bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {
         return false;
     }
     result = 0;
+    // The form opens the link, through whatever launcher it uses.
     if (OnClick) {
         OnClick();
-    } else if (!desc_.link.empty()) {
-        const std::string link(desc_.link);
-        // The shell's own handling reports a missing mail or web program.
-        (void)ShellExecuteA(form_.Handle(), "open", link.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     }
     return true;
 }
@@ -266,8 +261,6 @@ void TButtonEdit::HandleCommand(WORD code, HWND from) {
 }
 
 // ---------------------------------------------------------------- TBitBtn
-
-TBitBtn::TBitBtn(TForm& form, const ControlDesc& desc) : TControl(form, desc) {}
 
 DWORD TBitBtn::Style() const { return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW; }
 
@@ -515,8 +508,6 @@ void TTabSheet::Layout(int) {
 DWORD TPageControl::Style() const {
     return WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TCS_FIXEDWIDTH;
 }
-
-void TPageControl::AfterCreate() {}
 
 void TPageControl::AddPage(TTabSheet& page) {
     page.SetPageControl(this);

@@ -46,7 +46,6 @@ public:
     // hidden or a modal result is set.
     ModalResult ShowModal();
     bool InModal() const noexcept { return inModal_; }
-    void SetModalResult(ModalResult result) noexcept { modalResult_ = result; }
 
     bool KeyPreview() const noexcept { return desc_.keyPreview; }
 

@@ -39,7 +39,6 @@ public:
     explicit TPopupMenu(std::span<const MenuItemDesc> items);
     HMENU Handle() const noexcept { return menu_.get(); }
     TMenuItem& Item(std::string_view name) const;
-    const std::vector<std::unique_ptr<TMenuItem>>& Items() const noexcept { return items_; }
 
     // Shows the menu at a screen point and waits until it closes; then runs
     // the chosen item's click event, if any item was chosen.

@@ -23,7 +23,7 @@ namespace vgwl {
 using RegistryOpenHook = std::function<bool(HKEY root, std::string_view path, bool canCreate)>;
 
 class TRegistry {
-  public:
+public:
     explicit TRegistry(REGSAM access = KEY_ALL_ACCESS) noexcept;
     TRegistry(REGSAM access, RegistryOpenHook openHook) noexcept;
     TRegistry(const TRegistry&) = delete;
@@ -74,7 +74,7 @@ class TRegistry {
     // False when the value is missing or cannot be deleted.
     [[nodiscard]] bool DeleteValue(std::string_view name);
 
-  private:
+private:
     HKEY root_ = HKEY_CURRENT_USER;
     REGSAM access_ = KEY_ALL_ACCESS;
     UniqueHkey key_;

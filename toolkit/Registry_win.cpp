@@ -16,15 +16,11 @@ namespace {
 constexpr REGSAM kViewFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 
 // The value stays unexpanded: its readers want the text as stored.
-bool IsTextType(DWORD type) noexcept {
-    return type == REG_SZ || type == REG_EXPAND_SZ;
-}
+bool IsTextType(DWORD type) noexcept { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 // A path or name with an embedded NUL would reach the API cut short and so
 // name some other key or value.
-bool HasNul(std::string_view text) noexcept {
-    return text.find('\0') != std::string_view::npos;
-}
+bool HasNul(std::string_view text) noexcept { return text.find('\0') != std::string_view::npos; }
 
 std::string_view WithoutLeadingBackslash(std::string_view path) noexcept {
     if (!path.empty() && path.front() == '\\') {
@@ -41,18 +37,10 @@ std::string_view WithoutLeadingBackslash(std::string_view path) noexcept {
     throw RegistryError(message);
 }
 
-[[noreturn]] void FailGet(std::string_view name) {
-    Fail("Failed to get data for", name);
-}
-[[noreturn]] void FailSet(std::string_view name) {
-    Fail("Failed to set data for", name);
-}
-[[noreturn]] void FailType(std::string_view name) {
-    Fail("Invalid data type for", name);
-}
-[[noreturn]] void FailNoKey(std::string_view name) {
-    Fail("No registry key is open for", name);
-}
+[[noreturn]] void FailGet(std::string_view name) { Fail("Failed to get data for", name); }
+[[noreturn]] void FailSet(std::string_view name) { Fail("Failed to set data for", name); }
+[[noreturn]] void FailType(std::string_view name) { Fail("Invalid data type for", name); }
+[[noreturn]] void FailNoKey(std::string_view name) { Fail("No registry key is open for", name); }
 
 // The value name as the API needs it: NUL-terminated and whole.
 std::string ValueName(std::string_view name) {
@@ -74,9 +62,7 @@ void TRegistry::SetRootKey(HKEY root) noexcept {
     root_ = root;
 }
 
-void TRegistry::SetOpenHook(RegistryOpenHook openHook) noexcept {
-    openHook_ = std::move(openHook);
-}
+void TRegistry::SetOpenHook(RegistryOpenHook openHook) noexcept { openHook_ = std::move(openHook); }
 
 bool TRegistry::OpenKey(std::string_view path, bool canCreate) {
     CloseKey();
@@ -103,9 +89,7 @@ bool TRegistry::OpenKey(std::string_view path, bool canCreate) {
     return true;
 }
 
-void TRegistry::CloseKey() noexcept {
-    key_.reset();
-}
+void TRegistry::CloseKey() noexcept { key_.reset(); }
 
 bool TRegistry::KeyExists(std::string_view path) const {
     path = WithoutLeadingBackslash(path);
@@ -137,13 +121,9 @@ bool TRegistry::ValueExists(std::string_view name) const {
     FailGet(name);
 }
 
-bool TRegistry::ReadBool(std::string_view name) const {
-    return ReadInteger(name) != 0;
-}
+bool TRegistry::ReadBool(std::string_view name) const { return ReadInteger(name) != 0; }
 
-void TRegistry::WriteBool(std::string_view name, bool value) {
-    WriteInteger(name, value ? 1 : 0);
-}
+void TRegistry::WriteBool(std::string_view name, bool value) { WriteInteger(name, value ? 1 : 0); }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) const {
     if (!key_) {

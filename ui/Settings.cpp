@@ -29,8 +29,13 @@ PreferencesServices PreferencesServices::Platform() {
 
 namespace {
 
-// A test may replace only some services; the rest keep the platform's.
+// A test may replace only some services; the rest keep the platform's. The
+// platform's are looked up only when something is missing.
 PreferencesServices Complete(PreferencesServices given) {
+    if (given.sleep && given.notifyIcon && given.playSound && given.shellOpen &&
+        !given.programPath.empty()) {
+        return given;
+    }
     PreferencesServices platform = PreferencesServices::Platform();
     if (!given.sleep) {
         given.sleep = std::move(platform.sleep);
@@ -148,8 +153,16 @@ void TVMGWLPreferences::WireEvents() {
     }
 }
 
-TRegistry TVMGWLPreferences::NewRegistry(REGSAM access) const {
-    return TRegistry(access, services_.registryOpenHook);
+TRegistry TVMGWLPreferences::NewRegistry(HKEY root, REGSAM access) const {
+    TRegistry reg(access, services_.registryOpenHook);
+    reg.SetRootKey(root);
+    return reg;
+}
+
+TRegistry TVMGWLPreferences::OpenSettingsKey() const {
+    TRegistry reg = NewRegistry(HKEY_LOCAL_MACHINE);
+    (void)reg.OpenKey(contract::kSettingsKey, true);
+    return reg;
 }
 
 bool TVMGWLPreferences::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -177,9 +190,8 @@ bool TVMGWLPreferences::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
 void TVMGWLPreferences::FormCreate() {
     LoadSettings();
     try {
-        TRegistry reg = NewRegistry();
-        reg.SetRootKey(HKEY_LOCAL_MACHINE);
-        if (!reg.OpenKey(contract::kSettingsKey, true)) {
+        TRegistry reg = OpenSettingsKey();
+        if (!reg.HasCurrentKey()) {
             return;
         }
         reg.WriteBool(contract::kValueRunning, true);
@@ -218,9 +230,8 @@ void TVMGWLPreferences::Preferences1Click() {
 
 void TVMGWLPreferences::ExitPopUpBlocker1Click() {
     try {
-        TRegistry reg = NewRegistry();
-        reg.SetRootKey(HKEY_LOCAL_MACHINE);
-        if (reg.OpenKey(contract::kSettingsKey, true)) {
+        TRegistry reg = OpenSettingsKey();
+        if (reg.HasCurrentKey()) {
             reg.WriteBool(contract::kValueRunning, false);
         }
     } catch (const RegistryError&) {

@@ -132,8 +132,11 @@ public:
     void SubmitSupportTicketOnline1Click();
     void UpgradeToSentrel1Click();
 
-    // Registry accessor for one block of registry work.
-    TRegistry NewRegistry(REGSAM access = KEY_ALL_ACCESS) const;
+    // Registry accessor for one block of registry work, on the given root.
+    TRegistry NewRegistry(HKEY root, REGSAM access = KEY_ALL_ACCESS) const;
+    // An accessor on the settings key, created if missing; it has no current
+    // key when the key cannot be opened.
+    TRegistry OpenSettingsKey() const;
 
 protected:
     void FormCreate() override;

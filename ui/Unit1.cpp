@@ -5,16 +5,11 @@
 #include "resources/ResourceIds.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "settings/SettingsStore.h"
 #include "toolkit/Registry.h"
 #include "ui/Settings.h"
 
 namespace vgwl {
-
-namespace {
-
-constexpr char kSettingsError[] = "An error has occurred while trying to apply user settings";
-
-}  // namespace
 
 TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
     : TForm(app, kSelectSoundForm), preferences_(preferences) {
@@ -37,13 +32,13 @@ void TSelectSound::RzBitBtn1Click() {
         preferences_.RzButtonEdit1->SetText(CoolListBox1->Item(index));
         preferences_.SoundIndex = index;
         try {
-            TRegistry reg = preferences_.NewRegistry();
-            reg.SetRootKey(HKEY_LOCAL_MACHINE);
+            TRegistry reg = preferences_.NewRegistry(HKEY_LOCAL_MACHINE);
             // The key is only opened, never created here: without it the
             // settings were never set up, and the user is told so.
             if (!reg.KeyExists(contract::kSettingsKey) ||
                 !reg.OpenKey(contract::kSettingsKey, false)) {
-                Application().MessageDialog(MessageDialogType::Error, kSettingsError, Handle());
+                Application().MessageDialog(MessageDialogType::Error, kApplyUserSettingsError,
+                                            Handle());
             } else {
                 reg.WriteInteger(contract::kValueSoundIndex, index);
             }
