@@ -12,6 +12,10 @@ std::string SoundDisplayName(int index) {
     return "Sound Notification " + std::to_string(EffectiveSoundIndex(index) + 1);
 }
 
+SoundChoice SoundChoiceOf(int stored) {
+    return {EffectiveSoundIndex(stored), SoundDisplayName(stored)};
+}
+
 std::optional<std::string> SoundFilePath(std::string_view exeFullPath, int index) {
     if (!IsValidSoundIndex(index)) {
         return std::nullopt;

@@ -27,6 +27,15 @@ extern const std::array<std::string_view, kSoundCount> SoundFiles;
 // "Sound Notification 1" .. "Sound Notification 5".
 std::string SoundDisplayName(int index);
 
+// What a stored SoundIndex becomes on the window: the field and the text of
+// the sound box. A value outside the five sounds stands for the first one;
+// the stored value is left for the user's next choice to replace.
+struct SoundChoice {
+    int index;
+    std::string text;
+};
+[[nodiscard]] SoundChoice SoundChoiceOf(int stored);
+
 // Full path of the sound file for an index: the executable's folder, then
 // "sounds\", then the file name. The folder comes from the executable's own
 // full path, never from the working directory. No path for an index outside

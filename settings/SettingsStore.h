@@ -1,83 +1,73 @@
 #pragma once
-// What the settings store decides, kept apart from the registry calls: the
-// three switches with the values behind them and what an existing key that
-// lacks a value falls back to, the defaults of a first start and the order
-// they are written in, what a stored sound index shows, and the data of the
-// logon entry. Portable: no Windows header.
+// The settings key and the logon entry in the registry: what is stored, what
+// the window should show, and the writes of each change. Knows no window: it
+// answers with the values and results, and the window shows them.
 
-#include "component/Contract.h"
+#include "settings/SettingsRules.h"
+#include "toolkit/Registry.h"
 
-#include <array>
+#include <windows.h>
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vgwl {
 
-// All settings, under the local-machine root.
-inline constexpr std::string_view SettingsKey = contract::kSettingsKey;
-
-// The current user's programs started at logon; the leading backslash makes
-// the path absolute from the root.
-inline constexpr std::string_view kRunKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr std::string_view kRunValueName = "VelmoraGWLite";
-
-inline constexpr std::string_view kApplyUserSettingsError =
-    "An error has occurred while trying to apply user settings";
-// The spelling is the one users have always seen; it stays.
-inline constexpr std::string_view kApplyDefaultSettingsError =
-    "An error has occurred while trying to apply defult settings";
-
-enum class SettingSwitch { Blocking, Sound, Blinking };
-
-struct SwitchRule {
-    std::string_view valueName;
-    // Shown and written when the key exists but lacks the value. Unlike a
-    // first start, an existing key without the sound value means sound off.
-    bool whenMissing;
+// How one write of the settings went.
+enum class StoreResult {
+    Stored,
+    // The key could not be opened: the user is to be told.
+    KeyUnavailable,
+    // A registry exception ended the block: nothing is said.
+    Failed,
 };
 
-[[nodiscard]] constexpr SwitchRule RuleOf(SettingSwitch which) noexcept {
-    switch (which) {
-        case SettingSwitch::Blocking:
-            return {contract::kValueBlockingOn, true};
-        case SettingSwitch::Sound:
-            return {contract::kValueSoundOn, false};
-        case SettingSwitch::Blinking:
-            break;
-    }
-    return {contract::kValueBlinkOn, true};
-}
+// What the load read from an existing settings key, in its order. A value
+// that is missing from the key is given as its fallback, which has been
+// written back. A registry exception ends the load: the values after it stay
+// empty, and the window keeps what the form description gave them.
+struct StoredSettings {
+    enum class Key { Missing, Unavailable, Read };
+    Key key = Key::Read;
+    std::optional<bool> blocking;
+    std::optional<bool> sound;
+    std::optional<std::int32_t> soundIndex;  // as stored, range not checked
+    std::optional<bool> blinking;
 
-inline constexpr std::int32_t kDefaultSoundIndex = 0;
-
-struct DefaultValue {
-    std::string_view name;
-    std::int32_t value;
+    [[nodiscard]] std::optional<bool> Switch(SettingSwitch which) const noexcept;
 };
 
-// Written, in this order, when the settings key is missing altogether: every
-// switch on, the first sound.
-inline constexpr std::array<DefaultValue, 4> kDefaultSettings{{
-    {contract::kValueBlockingOn, 1},
-    {contract::kValueSoundOn, 1},
-    {contract::kValueSoundIndex, kDefaultSoundIndex},
-    {contract::kValueBlinkOn, 1},
-}};
+class SettingsStore {
+public:
+    explicit SettingsStore(RegistryOpenHook openHook = {}) : openHook_(std::move(openHook)) {}
 
-// What a stored SoundIndex becomes on the window: the field and the text of
-// the sound box. A value outside the five sounds stands for the first one;
-// the stored value is left for the user's next choice to replace.
-struct SoundChoice {
-    std::int32_t index;
-    std::string text;
+    // An accessor for one block of registry work, on the given root.
+    [[nodiscard]] TRegistry NewRegistry(HKEY root, REGSAM access = KEY_ALL_ACCESS) const;
+    // An accessor on the settings key, created if missing; it has no current
+    // key when the key cannot be opened.
+    [[nodiscard]] TRegistry OpenSettingsKey() const;
+
+    // The settings key at start. With no key at all nothing is read or
+    // written: the caller applies the first start's defaults.
+    [[nodiscard]] StoredSettings Load() const;
+    // Whether the current user's logon entry exists; false when it cannot be
+    // read.
+    [[nodiscard]] bool StartWithWindowsRegistered() const;
+
+    // The four values of a first start, in their order.
+    [[nodiscard]] StoreResult WriteDefaults() const;
+    // One switch's new state.
+    [[nodiscard]] StoreResult StoreSwitch(SettingSwitch which, bool on) const;
+    // The sound choice; the key is only opened, never created here: without
+    // it the settings were never set up, and the user is told so.
+    [[nodiscard]] StoreResult StoreSoundIndex(std::int32_t index) const;
+    // Writes or deletes the logon entry for the program file.
+    [[nodiscard]] StoreResult SetStartWithWindows(bool on, std::string_view programPath) const;
+
+private:
+    RegistryOpenHook openHook_;
 };
-[[nodiscard]] SoundChoice SoundChoiceOf(std::int32_t stored);
-
-// The data of the logon entry for the program file: the path in double
-// quotation marks, so that a path with blanks is never split at logon into a
-// shorter program name and arguments. A path that is quoted already is
-// taken as it is.
-[[nodiscard]] std::string RunEntryData(std::string_view programPath);
 
 }  // namespace vgwl

@@ -64,7 +64,11 @@ UniqueHicon LoadIconResource(HINSTANCE instance, const char* name) {
 }  // namespace
 
 TVMGWLPreferences::TVMGWLPreferences(TApplication& app, PreferencesServices services)
-    : TForm(app, kPreferencesForm), TrayMenu(kTrayMenu), services_(Complete(std::move(services))) {
+    : TForm(app, kPreferencesForm),
+      TrayMenu(kTrayMenu),
+      services_(Complete(std::move(services))),
+      store_(services_.registryOpenHook),
+      notification_(services_.programPath, services_.playSound, [this] { AnimateTrayIcon(); }) {
     BindControls();
     BindMenu();
     WireEvents();
@@ -153,16 +157,8 @@ void TVMGWLPreferences::WireEvents() {
     }
 }
 
-TRegistry TVMGWLPreferences::NewRegistry(HKEY root, REGSAM access) const {
-    TRegistry reg(access, services_.registryOpenHook);
-    reg.SetRootKey(root);
-    return reg;
-}
-
-TRegistry TVMGWLPreferences::OpenSettingsKey() const {
-    TRegistry reg = NewRegistry(HKEY_LOCAL_MACHINE);
-    (void)reg.OpenKey(contract::kSettingsKey, true);
-    return reg;
+void TVMGWLPreferences::ShowError(std::string_view text) {
+    Application().MessageDialog(MessageDialogType::Error, text);
 }
 
 bool TVMGWLPreferences::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -190,7 +186,7 @@ bool TVMGWLPreferences::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
 void TVMGWLPreferences::FormCreate() {
     LoadSettings();
     try {
-        TRegistry reg = OpenSettingsKey();
+        TRegistry reg = store_.OpenSettingsKey();
         if (!reg.HasCurrentKey()) {
             return;
         }
@@ -205,6 +201,12 @@ void TVMGWLPreferences::FormCreate() {
         // Ends this block silently; what was done before stands.
     }
 }
+
+bool TVMGWLPreferences::RegisterBlockingComponent() {
+    return registrar_.Register(services_.programPath);
+}
+
+void TVMGWLPreferences::PublishWhiteList() { publisher_.Publish(services_.programPath); }
 
 void TVMGWLPreferences::FormClose(CloseAction& action) {
     Application().HideApplicationWindow();
@@ -230,7 +232,7 @@ void TVMGWLPreferences::Preferences1Click() {
 
 void TVMGWLPreferences::ExitPopUpBlocker1Click() {
     try {
-        TRegistry reg = OpenSettingsKey();
+        TRegistry reg = store_.OpenSettingsKey();
         if (reg.HasCurrentKey()) {
             reg.WriteBool(contract::kValueRunning, false);
         }

@@ -4,15 +4,23 @@
 // callback and the blocking component's notifications, and carries the
 // check boxes and menu items that hold the current settings.
 //
-// The methods are defined by subsystem: the shell in ui/Settings.cpp, the
-// tray in ui/SettingsTray.cpp, the settings store in settings/, the
-// notification and sound choice in notify/, the component registration in
-// component/, the white list in whitelist/.
+// The window knows its controls and menu items and composes the subsystems,
+// each of which keeps its own state: the settings store (settings/), the
+// notification reaction (notify/), the component registrar (component/) and
+// the white list publisher (whitelist/). The methods named after the window's
+// events are short delegates to them. They are defined by subject: the shell
+// in ui/Settings.cpp, the tray in ui/SettingsTray.cpp, the switches in
+// ui/SettingsSwitches.cpp, the notification and sound box in
+// ui/SettingsNotify.cpp, counter, help and links in ui/SettingsLinks.cpp.
 
+#include "component/ComponentRegistrar.h"
+#include "notify/NotificationReaction.h"
+#include "settings/SettingsStore.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Registry.h"
+#include "whitelist/WhiteListPublisher.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -20,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vgwl {
 
@@ -83,6 +92,9 @@ public:
     TMenuItem* ExitPopUpBlocker1 = nullptr;
 
     const PreferencesServices& Services() const noexcept { return services_; }
+    // The settings as stored in the registry; the check boxes and SoundIndex
+    // are the live copy that the rest of the program reads.
+    const SettingsStore& Store() const noexcept { return store_; }
     // The sound selection dialog, once the start-up has created it.
     void SetSelectSound(TSelectSound* dialog) noexcept { selectSound_ = dialog; }
 
@@ -132,12 +144,6 @@ public:
     void SubmitSupportTicketOnline1Click();
     void UpgradeToSentrel1Click();
 
-    // Registry accessor for one block of registry work, on the given root.
-    TRegistry NewRegistry(HKEY root, REGSAM access = KEY_ALL_ACCESS) const;
-    // An accessor on the settings key, created if missing; it has no current
-    // key when the key cannot be opened.
-    TRegistry OpenSettingsKey() const;
-
 protected:
     void FormCreate() override;
     void FormShow() override;
@@ -149,15 +155,22 @@ private:
     void BindControls();
     void BindMenu();
     void WireEvents();
+    void ShowError(std::string_view text);
+    // Shows a switch's state in both of its places.
+    void ShowSwitch(SettingSwitch which, bool on);
+    void ShowSoundChoice(std::int32_t stored);
+    TCheckBox& CheckBoxOf(SettingSwitch which) const;
+    TMenuItem& MenuItemOf(SettingSwitch which) const;
+    void ToggleFromMenu(SettingSwitch which);
+    void ApplyCheckBox(SettingSwitch which);
 
     PreferencesServices services_;
+    SettingsStore store_;
+    NotificationReaction notification_;
+    ComponentRegistrar registrar_;
+    WhiteListPublisher publisher_;
     TSelectSound* selectSound_ = nullptr;
     UINT taskbarCreatedMessage_ = 0;
-    HMODULE component_ = nullptr;  // stays loaded until the program ends
-    // The shared white list table: open from the first publish until the
-    // program ends, and the bytes this program may write into it.
-    UniqueKernelHandle whiteListTable_;
-    std::size_t whiteListTableBytes_ = 0;
 };
 
 }  // namespace vgwl

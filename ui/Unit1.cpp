@@ -1,12 +1,9 @@
 #include "ui/Unit1.h"
 
-#include "component/Contract.h"
 #include "resources/FormDescriptions.h"
 #include "resources/ResourceIds.h"
 #include "toolkit/Application.h"
-#include "toolkit/Exceptions.h"
 #include "settings/SettingsStore.h"
-#include "toolkit/Registry.h"
 #include "ui/Settings.h"
 
 namespace vgwl {
@@ -31,19 +28,9 @@ void TSelectSound::RzBitBtn1Click() {
         // The choice holds for this run even when it cannot be stored.
         preferences_.RzButtonEdit1->SetText(CoolListBox1->Item(index));
         preferences_.SoundIndex = index;
-        try {
-            TRegistry reg = preferences_.NewRegistry(HKEY_LOCAL_MACHINE);
-            // The key is only opened, never created here: without it the
-            // settings were never set up, and the user is told so.
-            if (!reg.KeyExists(contract::kSettingsKey) ||
-                !reg.OpenKey(contract::kSettingsKey, false)) {
-                Application().MessageDialog(MessageDialogType::Error, kApplyUserSettingsError,
-                                            Handle());
-            } else {
-                reg.WriteInteger(contract::kValueSoundIndex, index);
-            }
-        } catch (const RegistryError&) {
-            // The choice stays in memory; the stored one is read at next start.
+        if (preferences_.Store().StoreSoundIndex(index) == StoreResult::KeyUnavailable) {
+            Application().MessageDialog(MessageDialogType::Error, kApplyUserSettingsError,
+                                        Handle());
         }
     }
     Close();

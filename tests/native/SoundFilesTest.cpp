@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 namespace vgwl {
 namespace {
 
@@ -36,6 +39,23 @@ TEST(FilePaths, FolderKeepsTrailingSeparator) {
     EXPECT_EQ(ExtractFilePath("b.exe"), "");
     EXPECT_EQ(ExtractFilePath(""), "");
     EXPECT_EQ(ExtractFilePath("\\\\server\\share\\p.exe"), "\\\\server\\share\\");
+}
+
+TEST(SoundChoice, StoredIndexInRangeIsShownPlusOne) {
+    for (int stored = 0; stored < 5; ++stored) {
+        const SoundChoice choice = SoundChoiceOf(stored);
+        EXPECT_EQ(choice.index, stored);
+        EXPECT_EQ(choice.text, "Sound Notification " + std::to_string(stored + 1));
+    }
+}
+
+TEST(SoundChoice, StoredIndexOutsideTheFiveSoundsStandsForTheFirst) {
+    for (int stored : {5, 6, -1, 100, std::numeric_limits<int>::max(),
+                                std::numeric_limits<int>::min()}) {
+        const SoundChoice choice = SoundChoiceOf(stored);
+        EXPECT_EQ(choice.index, 0) << stored;
+        EXPECT_EQ(choice.text, "Sound Notification 1") << stored;
+    }
 }
 
 }  // namespace

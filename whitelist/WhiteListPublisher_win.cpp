@@ -1,23 +1,18 @@
-// Publishing the saved white list to the shared table that the blocking
-// component reads.
+#include "whitelist/WhiteListPublisher.h"
 
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
-#include "ui/Settings.h"
 #include "whitelist/WhiteListFile.h"
 #include "whitelist/WhiteListTable.h"
+
+#include <windows.h>
 
 #include <cstdio>
 #include <memory>
 #include <span>
-#include <string>
 
 namespace vgwl {
 namespace {
-
-// Keeps a damaged or huge file from asking for a huge table: 100000 entries
-// are 6.4 MB of shared memory.
-constexpr std::size_t kMaxPublishedEntries = 100000;
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -25,8 +20,8 @@ struct FileCloser {
 
 }  // namespace
 
-void TVMGWLPreferences::PublishWhiteList() {
-    const std::string path = ExtractFilePath(services_.programPath) + kWhiteListFileName;
+void WhiteListPublisher::Publish(const std::string& programPath) {
+    const std::string path = ExtractFilePath(programPath) + kWhiteListFileName;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
     if (!file) {
         return;  // no saved list yet: nothing is published
@@ -40,7 +35,7 @@ void TVMGWLPreferences::PublishWhiteList() {
 
     // The table is sized from the entries actually read, never from the
     // count alone, which a damaged file can make arbitrarily large.
-    if (!whiteListTable_) {
+    if (!table_) {
         const std::size_t bytes = WhiteListTableSize(content.entries.size());
         const std::string name(contract::kWhiteListTableName);
         HANDLE table = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -49,15 +44,14 @@ void TVMGWLPreferences::PublishWhiteList() {
             return;
         }
         const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-        whiteListTable_.reset(table);
-        whiteListTableBytes_ = existed ? 0 : bytes;
+        table_.reset(table);
+        tableBytes_ = existed ? 0 : bytes;
     }
-    UniqueMappedView view(
-        MapViewOfFile(whiteListTable_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
+    UniqueMappedView view(MapViewOfFile(table_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!view) {
         return;
     }
-    std::size_t bytes = whiteListTableBytes_;
+    std::size_t bytes = tableBytes_;
     if (bytes == 0) {
         // A table left by an earlier run, of a size this run did not choose:
         // the mapped region bounds what may be written.

@@ -1,12 +1,11 @@
 // The decisions of the settings store that need no registry: the logon
-// entry's data, what a stored sound index shows, the fallbacks and defaults.
+// entry's data, the fallbacks and defaults.
 
-#include "settings/SettingsStore.h"
+#include "settings/SettingsRules.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
 
 namespace vgwl {
@@ -38,23 +37,6 @@ TEST(SettingsRunEntry, AlreadyQuotedPathIsNotQuotedTwice) {
     EXPECT_EQ(RunEntryData("\"C:\\a b\\p.exe"), "\"\"C:\\a b\\p.exe\"");
 }
 
-TEST(SettingsSoundChoice, StoredIndexInRangeIsShownPlusOne) {
-    for (std::int32_t stored = 0; stored < 5; ++stored) {
-        const SoundChoice choice = SoundChoiceOf(stored);
-        EXPECT_EQ(choice.index, stored);
-        EXPECT_EQ(choice.text, "Sound Notification " + std::to_string(stored + 1));
-    }
-}
-
-TEST(SettingsSoundChoice, StoredIndexOutsideTheFiveSoundsStandsForTheFirst) {
-    for (std::int32_t stored : {5, 6, -1, 100, std::numeric_limits<std::int32_t>::max(),
-                                std::numeric_limits<std::int32_t>::min()}) {
-        const SoundChoice choice = SoundChoiceOf(stored);
-        EXPECT_EQ(choice.index, 0) << stored;
-        EXPECT_EQ(choice.text, "Sound Notification 1") << stored;
-    }
-}
-
 TEST(SettingsSwitchRules, EachSwitchHasItsOwnValueAndFallback) {
     EXPECT_EQ(RuleOf(SettingSwitch::Blocking).valueName, "VGWPBStatus");
     EXPECT_EQ(RuleOf(SettingSwitch::Sound).valueName, "SoundNotification");
@@ -76,8 +58,7 @@ TEST(SettingsDefaults, FirstStartWritesFourValuesInOrderWithSoundOn) {
     EXPECT_NE(kDefaultSettings[1].value != 0, RuleOf(SettingSwitch::Sound).whenMissing);
     EXPECT_EQ(kDefaultSettings[2].value, 0);
     EXPECT_EQ(kDefaultSettings[3].value, 1);
-    // The default sound is a real one and shown as the first.
-    EXPECT_EQ(SoundChoiceOf(kDefaultSoundIndex).text, "Sound Notification 1");
+    EXPECT_EQ(kDefaultSoundIndex, 0);
 }
 
 TEST(SettingsKeys, NamesAreTheOnesTheComponentAndWindowsRead) {

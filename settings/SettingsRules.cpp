@@ -1,12 +1,6 @@
-#include "settings/SettingsStore.h"
-
-#include "notify/SoundFiles.h"
+#include "settings/SettingsRules.h"
 
 namespace vgwl {
-
-SoundChoice SoundChoiceOf(std::int32_t stored) {
-    return {EffectiveSoundIndex(stored), SoundDisplayName(stored)};
-}
 
 std::string RunEntryData(std::string_view programPath) {
     if (programPath.size() >= 2 && programPath.front() == '"' && programPath.back() == '"') {

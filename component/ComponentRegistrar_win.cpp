@@ -1,12 +1,9 @@
-// First-run registration of the blocking component.
-#include "ui/Settings.h"
+#include "component/ComponentRegistrar.h"
 
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
 
 #include <shlwapi.h>
-
-#include <string>
 
 namespace vgwl {
 
@@ -27,9 +24,9 @@ std::string ComponentPath(const std::string& programPath) {
 
 }  // namespace
 
-bool TVMGWLPreferences::RegisterBlockingComponent() {
+bool ComponentRegistrar::Register(const std::string& programPath) {
     if (!component_) {
-        const std::string path = ComponentPath(services_.programPath);
+        const std::string path = ComponentPath(programPath);
         if (path.empty()) {
             return false;
         }
@@ -49,7 +46,7 @@ bool TVMGWLPreferences::RegisterBlockingComponent() {
         return false;
     }
     // The component records its registration itself; its result changes
-    // nothing here. The library stays loaded until the program ends.
+    // nothing here.
     (void)registerServer();
     return true;
 }
