@@ -63,6 +63,11 @@ public:
     // The sound choice; the key is only opened, never created here: without
     // it the settings were never set up, and the user is told so.
     [[nodiscard]] StoreResult StoreSoundIndex(std::int32_t index) const;
+    // The count of eliminated popups that the component keeps: 0 while its
+    // registration is pending (or its mark is missing), when the count is
+    // missing, or on any registry exception; the settings key is created
+    // when missing. Other exceptions pass on.
+    [[nodiscard]] std::int32_t ReadPopupCount() const;
     // Writes or deletes the logon entry for the program file.
     [[nodiscard]] StoreResult SetStartWithWindows(bool on, std::string_view programPath) const;
 

@@ -131,6 +131,20 @@ StoreResult SettingsStore::StoreSoundIndex(std::int32_t index) const {
     }
 }
 
+std::int32_t SettingsStore::ReadPopupCount() const {
+    try {
+        TRegistry reg = OpenSettingsKey();
+        if (!reg.HasCurrentKey() || !reg.ValueExists(contract::kValueFirstRun) ||
+            reg.ReadBool(contract::kValueFirstRun) ||
+            !reg.ValueExists(contract::kValuePopupCount)) {
+            return 0;
+        }
+        return reg.ReadInteger(contract::kValuePopupCount);
+    } catch (const RegistryError&) {
+        return 0;  // a damaged value shows as no popups, without a message
+    }
+}
+
 StoreResult SettingsStore::SetStartWithWindows(bool on, std::string_view programPath) const {
     try {
         TRegistry reg = NewRegistry(HKEY_CURRENT_USER, KEY_WRITE);

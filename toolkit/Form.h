@@ -40,6 +40,8 @@ public:
     // Restores a minimised or maximised form to its normal state.
     void SetWindowStateNormal();
     void BringToFront();
+    // Redraws the form and its controls at once.
+    void Repaint();
     // Runs the close event; the close action decides what happens.
     void Close();
     // Shows the form modally: the other forms are disabled until the form is

@@ -382,6 +382,11 @@ ModalResult TForm::ShowModal() {
     return modalResult_ == ModalResult::None ? ModalResult::Cancel : modalResult_;
 }
 
+void TForm::Repaint() {
+    (void)RedrawWindow(hwnd_.get(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 void TForm::PreviewKeyDown(WPARAM key) {
     if (desc_.keyPreview && IsWindowEnabled(hwnd_.get())) {
         FormKeyDown(static_cast<WORD>(key));

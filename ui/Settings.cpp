@@ -19,9 +19,10 @@ PreferencesServices PreferencesServices::Platform() {
     s.playSound = [](const char* path, HMODULE module, DWORD flags) {
         return PlaySoundA(path, module, flags);
     };
-    s.shellOpen = [](HWND owner, const std::string& file) {
+    s.shellExecute = [](HWND owner, const char* verb, const char* file, const char* parameters,
+                        const char* directory, int show) {
         // The shell reports a missing program itself; nothing is added here.
-        (void)ShellExecuteA(owner, "Open", file.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        (void)ShellExecuteA(owner, verb, file, parameters, directory, show);
     };
     s.programPath = ProgramFilePath();
     return s;
@@ -32,7 +33,7 @@ namespace {
 // A test may replace only some services; the rest keep the platform's. The
 // platform's are looked up only when something is missing.
 PreferencesServices Complete(PreferencesServices given) {
-    if (given.sleep && given.notifyIcon && given.playSound && given.shellOpen &&
+    if (given.sleep && given.notifyIcon && given.playSound && given.shellExecute &&
         !given.programPath.empty()) {
         return given;
     }
@@ -46,8 +47,8 @@ PreferencesServices Complete(PreferencesServices given) {
     if (!given.playSound) {
         given.playSound = std::move(platform.playSound);
     }
-    if (!given.shellOpen) {
-        given.shellOpen = std::move(platform.shellOpen);
+    if (!given.shellExecute) {
+        given.shellExecute = std::move(platform.shellExecute);
     }
     if (given.programPath.empty()) {
         given.programPath = std::move(platform.programPath);
@@ -152,7 +153,7 @@ void TVMGWLPreferences::WireEvents() {
     for (const char* name : {"RzURLLabel1", "RzURLLabel2", "RzURLLabel4"}) {
         auto& label = Find<TUrlLabel>(name);
         label.OnClick = [this, &label] {
-            services_.shellOpen(Handle(), std::string(label.Link()));
+            OpenWithShell(std::string(label.Link()));
         };
     }
 }

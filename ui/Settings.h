@@ -40,7 +40,11 @@ struct PreferencesServices {
     std::function<void(DWORD milliseconds)> sleep;
     std::function<BOOL(DWORD message, NOTIFYICONDATAA* data)> notifyIcon;
     std::function<BOOL(const char* path, HMODULE module, DWORD flags)> playSound;
-    std::function<void(HWND owner, const std::string& file)> shellOpen;
+    // The shell's ShellExecuteA, as the window calls it; its result is not
+    // examined.
+    std::function<void(HWND owner, const char* verb, const char* file, const char* parameters,
+                       const char* directory, int show)>
+        shellExecute;
     // Full path of the program file; every file is found beside it.
     std::string programPath;
     // Lets tests make a registry open fail; never set by the product.
@@ -138,6 +142,7 @@ public:
     void PublishWhiteList();
 
     // Counter, help and links.
+    void LoadWhiteListView();
     void ContentsandTopics1Click();
     void OnlineSupport1Click();
     void OnlineFAQs1Click();
@@ -162,6 +167,8 @@ private:
     TCheckBox& CheckBoxOf(SettingSwitch which) const;
     TMenuItem& MenuItemOf(SettingSwitch which) const;
     void ToggleFromMenu(SettingSwitch which);
+    // Opens a document or address with its associated program.
+    void OpenWithShell(const std::string& target);
     void ApplyCheckBox(SettingSwitch which);
 
     PreferencesServices services_;

@@ -43,8 +43,14 @@ TVMGWLPreferences& PreferencesTest::CreateWindow() {
             return TRUE;
         };
     }
-    if (!s.shellOpen) {
-        s.shellOpen = [this](HWND, const std::string& file) { events.push_back("open:" + file); };
+    if (!s.shellExecute) {
+        s.shellExecute = [this](HWND owner, const char* verb, const char* file,
+                                const char* parameters, const char* directory, int show) {
+            const auto text = [](const char* p) { return p ? std::string(p) : "(null)"; };
+            events.push_back("shell:" + std::string(owner == window_->Handle() ? "main" : "other") +
+                             ":" + text(verb) + ":" + text(file) + ":" + text(parameters) + ":" +
+                             text(directory) + ":" + std::to_string(show));
+        };
     }
     window_ = &app_->CreateForm<TVMGWLPreferences>(std::move(s));
     selectSound_ = &app_->CreateForm<TSelectSound>(*window_);

@@ -42,7 +42,7 @@ protected:
     TApplication& App() { return *app_; }
 
     // Every event in order: "tray:<NIM_x>:<anim|normal|other>", "sleep:<ms>",
-    // "sound:<path>:<flags>", "open:<file>", "dialog:<error|warning>:<text>".
+    // "sound:<path>:<flags>", "shell:<main|other>:<verb>:<file>:<parameters>:<directory>:<show>", "dialog:<error|warning>:<text>".
     std::vector<std::string> events;
     std::vector<TrayCall> trayCalls;
     std::vector<MessageDialogRequest> dialogs;
