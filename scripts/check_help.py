@@ -14,12 +14,17 @@ extracttoc, extractindex), as another reader of the file would, and checks:
     viewer reads, names a file that is in the help file, and a #fragment
     names an id or name in that page; no link leaves the help file;
   - every topic page has a title and is reachable from the table of contents,
-    and the binary index holds as many entries as the index source.
+    and the binary index holds as many entries as the index source;
+  - every PNG picture decodes (signature, chunk checksums, pixel data of the
+    size its header gives), and an <img> that gives a width and height gives
+    the picture's own.
 Exits 0 when all holds, 1 with a list of the faults, 2 on bad usage.
 """
 
 import html.parser
 import os
+import struct
+import zlib
 import posixpath
 import re
 import shutil
@@ -33,12 +38,50 @@ PAGE_EXTS = (".htm", ".html")
 SITEMAP_EXTS = (".hhc", ".hhk")
 
 
+def png_size(path):
+    """(width, height) of a PNG file whose every chunk and pixel row is whole."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("no PNG signature")
+    pos, header, idat = 8, None, b""
+    while pos + 12 <= len(data):
+        length = struct.unpack_from(">I", data, pos)[0]
+        kind = data[pos + 4:pos + 8]
+        body = data[pos + 8:pos + 8 + length]
+        if len(body) != length or pos + 12 + length > len(data):
+            raise ValueError(f"chunk {kind!r} runs past the end")
+        crc = struct.unpack_from(">I", data, pos + 8 + length)[0]
+        if zlib.crc32(kind + body) & 0xFFFFFFFF != crc:
+            raise ValueError(f"chunk {kind!r} has a wrong checksum")
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+        pos += 12 + length
+    else:
+        raise ValueError("no IEND chunk")
+    if header is None:
+        raise ValueError("no IHDR chunk")
+    width, height, depth, colour = header[:4]
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}.get(colour)
+    if channels is None or header[6] != 0:
+        raise ValueError("an unknown colour type or interlacing")
+    row = (width * channels * depth + 7) // 8
+    if len(zlib.decompress(idat)) != height * (1 + row):
+        raise ValueError("the pixel data does not fill the picture")
+    return width, height
+
+
 class LinkParser(html.parser.HTMLParser):
     """Collects links, anchors and the title of one page or sitemap."""
 
     def __init__(self):
         super().__init__(convert_charrefs=True)
         self.links = []
+        self.images = []  # (src, width, height) of <img> with a size given
         self.anchors = set()
         self.title = ""
         self.sitemap_entries = 0
@@ -54,6 +97,8 @@ class LinkParser(html.parser.HTMLParser):
             self.links.append(a["href"])
         if tag in ("img", "script", "frame", "iframe") and "src" in a:
             self.links.append(a["src"])
+        if tag == "img" and "src" in a and "width" in a and "height" in a:
+            self.images.append((a["src"], a["width"], a["height"]))
         if tag == "object" and a.get("type", "").lower() == "text/sitemap":
             self._in_object = True
             self.sitemap_entries += 1
@@ -213,6 +258,23 @@ def check(chm, source_dir):
             if not p.title.strip():
                 faults.append(f"{page}: no title")
             check_links(page, page, p.links, names, anchors_of, faults)
+            for src, width, height in p.images:
+                path = resolve(page, src)[0]
+                full = os.path.join(work, path)
+                if path.lower().endswith(".png") and os.path.isfile(full):
+                    try:
+                        size = png_size(full)
+                    except (ValueError, zlib.error, struct.error):
+                        continue  # named below, once per picture
+                    if (str(size[0]), str(size[1])) != (width, height):
+                        faults.append(f"{page}: {src} is {size[0]}x{size[1]}, "
+                                      f"the page says {width}x{height}")
+
+        for name in sorted(n for n in names if n.endswith(".png")):
+            try:
+                png_size(os.path.join(work, name))
+            except (ValueError, zlib.error, struct.error) as e:
+                faults.append(f"{name}: not a whole PNG picture: {e}")
 
         toc_targets = set()
         index_entries = None
@@ -249,6 +311,11 @@ def check(chm, source_dir):
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return faults
+
+
+def png_chunk(kind, body):
+    return (struct.pack(">I", len(body)) + kind + body +
+            struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
 
 
 def self_test():
@@ -311,7 +378,27 @@ def self_test():
         cases.append(("page outside the contents", check(build(), work),
                       "b.htm: not in the table of contents"))
 
+        os.makedirs(os.path.join(work, "images"))
+        png = (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 2, 1, 8, 2, 0, 0, 0)) +
+               png_chunk(b"IDAT", zlib.compress(bytes(7))) + png_chunk(b"IEND", b""))
+        with open(os.path.join(work, "images", "p.png"), "wb") as f:
+            f.write(png)
         sitemap("toc.hhc", ["a.htm", "b.htm"])
+        page("a.htm", '<h1 id="top">A</h1><img src="images/p.png" width="2" height="1">')
+        project(["a.htm", "b.htm", "images/p.png"])
+        cases.append(("whole file with a picture", check(build(), work), None))
+
+        page("a.htm", '<h1 id="top">A</h1><img src="images/p.png" width="20" height="10">')
+        cases.append(("picture of another size", check(build(), work), "is 2x1, the page says 20x10"))
+
+        with open(os.path.join(work, "images", "p.png"), "wb") as f:
+            f.write(png[:-20] + bytes(20))
+        cases.append(("damaged picture", check(build(), work), "not a whole PNG picture"))
+        os.remove(os.path.join(work, "images", "p.png"))
+        os.rmdir(os.path.join(work, "images"))
+        page("a.htm", '<h1 id="top">A</h1>')
+        project(["a.htm", "b.htm"])
+
         page("c.htm", "<p>C</p>")  # a source page the project leaves out
         cases.append(("topic page not compiled", check(build(), work),
                       "c.htm: missing from t.chm"))
