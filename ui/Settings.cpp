@@ -152,9 +152,7 @@ void TVMGWLPreferences::WireEvents() {
     // The About page's link labels open their targets through the shell.
     for (const char* name : {"RzURLLabel1", "RzURLLabel2", "RzURLLabel4"}) {
         auto& label = Find<TUrlLabel>(name);
-        label.OnClick = [this, &label] {
-            OpenWithShell(std::string(label.Link()));
-        };
+        label.OnClick = [this, &label] { OpenWithShell(std::string(label.Link())); };
     }
 }
 

@@ -53,6 +53,8 @@ void TVMGWLPreferences::SubmitSupportTicketOnline1Click() {
     OpenWithShell(WebPage("/support/sticket.htm"));
 }
 
-void TVMGWLPreferences::UpgradeToSentrel1Click() { OpenWithShell(WebPage("/products/overview.htm")); }
+void TVMGWLPreferences::UpgradeToSentrel1Click() {
+    OpenWithShell(WebPage("/products/overview.htm"));
+}
 
 }  // namespace vgwl

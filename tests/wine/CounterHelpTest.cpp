@@ -134,8 +134,7 @@ TEST_F(HelpAndLinks, F1WithAnyModifiersOpensTheHelpFileFromEveryPageAndTheContro
     Window().ListView1->OnKeyDown = [&](WORD key) { seenByList.push_back(key); };
     const std::string expected = kShellOpen + HelpFile() + kShellTail;
     const HWND controls[] = {Window().RzCheckBox2->Handle(), Window().ListView1->Handle(),
-                             Window().RzEdit1->Handle(),
-                             Window().Control("RzURLLabel1").Handle()};
+                             Window().RzEdit1->Handle(), Window().Control("RzURLLabel1").Handle()};
     for (BYTE modifier : {BYTE(0), BYTE(VK_SHIFT), BYTE(VK_CONTROL)}) {
         BYTE keys[256] = {};
         if (modifier) {
@@ -176,7 +175,8 @@ TEST_F(HelpAndLinks, TrayCommandsAndLinksOpenTheirExactAddresses) {
         {"RzURLLabel1",
          "mailto:support@velmora-gatewick.com?subject=Velmora Gatewick Lite ver 3 - New support "
          "ticket"},
-        {"RzURLLabel4", "mailto:news@velmora-gatewick.com?subject=Join Corvantis Inc. mailing list"},
+        {"RzURLLabel4",
+         "mailto:news@velmora-gatewick.com?subject=Join Corvantis Inc. mailing list"},
     };
     for (const auto& [name, target] : links) {
         events.clear();
