@@ -113,6 +113,10 @@ private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
     HINSTANCE instance_;
+    // The small icon belongs to the window class, which this object
+    // registers and unregisters when no earlier object has done so.
+    UniqueHicon smallIcon_;
+    bool registeredClass_ = false;
     UniqueHwnd window_;
     std::string title_;
     std::vector<std::unique_ptr<TForm>> forms_;

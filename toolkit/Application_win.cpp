@@ -23,6 +23,12 @@ TApplication::TApplication(HINSTANCE instance) : instance_(instance) {
 TApplication::~TApplication() {
     DestroyForms();
     window_.reset();
+    // While another object's window still uses the class, it stays, and so
+    // must its icon.
+    if (registeredClass_ && !UnregisterClassA(kApplicationClass, instance_)) {
+        (void)smallIcon_.release();
+    }
+    smallIcon_.reset();
     if (gInstance == this) {
         gInstance = nullptr;
     }
@@ -45,15 +51,25 @@ void TApplication::Initialize() {
 }
 
 void TApplication::CreateApplicationWindow() {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TApplication::WindowProc;
-    wc.hInstance = instance_;
-    wc.lpszClassName = kApplicationClass;
-    wc.hIcon = LoadIconA(instance_, "MAINICON");
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassExA(&wc);  // already registered by an earlier object: fine
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    if (!GetClassInfoExA(instance_, kApplicationClass, &existing)) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &TApplication::WindowProc;
+        wc.hInstance = instance_;
+        wc.lpszClassName = kApplicationClass;
+        wc.hIcon = LoadIconA(instance_, "MAINICON");  // shared: never freed
+        UniqueHicon smallIcon(
+            static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0)));
+        wc.hIconSm = smallIcon.get();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        if (RegisterClassExA(&wc)) {
+            registeredClass_ = true;
+            smallIcon_ = std::move(smallIcon);
+        }
+        // Otherwise the window below cannot be created and says so.
+    }
 
     // Zero-sized and not shown: it exists to carry the title and, when
     // shown, the taskbar button; the forms are owned by it.
@@ -213,6 +229,10 @@ TForm* TApplication::FormFromHandle(HWND hwnd) const noexcept {
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCDESTROY && gInstance && gInstance->window_.get() == hwnd) {
+        // Destroyed from outside: the dead handle may be reused, so let go.
+        (void)gInstance->window_.release();
+    }
     if (msg == WM_SYSCOMMAND && gInstance) {
         const UINT command = static_cast<UINT>(wParam & 0xFFF0);
         if (command == SC_MINIMIZE) {

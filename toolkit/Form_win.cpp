@@ -120,11 +120,14 @@ void TForm::RegisterWindowClass() const {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.hIcon = LoadIconA(app_.ModuleInstance(), "MAINICON");
-    wc.hIconSm =
-        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0));
+    UniqueHicon smallIcon(
+        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
+    wc.hIconSm = smallIcon.get();
     if (!RegisterClassExA(&wc)) {
         throw ToolkitError("Cannot register the window class " + className);
     }
+    // The class keeps the icon for the rest of the process.
+    (void)smallIcon.release();
 }
 
 void TForm::CreateFonts() {
@@ -481,7 +484,12 @@ LRESULT CALLBACK TForm::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     if (msg == WM_NCDESTROY) {
+        // Destroyed from outside (its owner went first): the handle is dead
+        // and may be reused, so the form lets go of it and of its tooltip,
+        // which went with it as an owned window.
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        (void)form->hwnd_.release();
+        (void)form->tooltip_.release();
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     return GuardCallback([&] { return form->WindowProc(msg, wParam, lParam); },

@@ -90,6 +90,82 @@ void SendFromAnotherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     sender.join();
 }
 
+TEST(ToolkitForm, DestroyedByItsOwnerTheFormLetsGoOfItsHandle) {
+    std::optional<TApplication> app(std::in_place, GetModuleHandleA(nullptr));
+    ProbeForm& form = app->CreateForm<ProbeForm>();
+    HWND formWindow = form.Handle();
+    ASSERT_NE(formWindow, nullptr);
+    // The owner goes first and takes its owned form window with it.
+    ASSERT_TRUE(DestroyWindow(app->Handle()));
+    EXPECT_FALSE(IsWindow(formWindow));
+    EXPECT_EQ(form.Handle(), nullptr) << "the form still holds a dead handle";
+    EXPECT_EQ(app->Handle(), nullptr) << "the application still holds a dead handle";
+    EXPECT_FALSE(form.Visible());
+
+    // A window created now may get a recycled handle; freeing the form and
+    // the application later must leave it alone.
+    HWND bystander = CreateWindowExA(0, "STATIC", "bystander", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                     nullptr, nullptr, nullptr);
+    ASSERT_NE(bystander, nullptr);
+    app.reset();
+    EXPECT_TRUE(IsWindow(bystander));
+    DestroyWindow(bystander);
+}
+
+bool IconIsAlive(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) {
+        return false;
+    }
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) {
+        DeleteObject(info.hbmColor);
+    }
+    return true;
+}
+
+TEST(ToolkitApplication, TheClassItRegistersCarriesItsSmallIconUntilItGoes) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    HICON smallIcon = nullptr;
+    {
+        TApplication app(instance);
+        ASSERT_TRUE(GetClassInfoExA(instance, "TApplication", &wc));
+        smallIcon = wc.hIconSm;
+        EXPECT_TRUE(IconIsAlive(smallIcon)) << "the class has no small icon";
+    }
+    EXPECT_FALSE(GetClassInfoExA(instance, "TApplication", &wc)) << "the class stays registered";
+    EXPECT_FALSE(IconIsAlive(smallIcon)) << "the small icon outlives its class";
+
+    // A second object registers the class and loads the icon afresh.
+    TApplication again(instance);
+    ASSERT_TRUE(GetClassInfoExA(instance, "TApplication", &wc));
+    EXPECT_TRUE(IconIsAlive(wc.hIconSm));
+}
+
+TEST(ToolkitApplication, AClassRegisteredElsewhereIsNeitherGivenAnIconNorRemoved) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA own{};
+    own.cbSize = sizeof(own);
+    own.lpfnWndProc = &DefWindowProcA;
+    own.hInstance = instance;
+    own.lpszClassName = "TApplication";
+    ASSERT_TRUE(RegisterClassExA(&own));
+    {
+        TApplication app(instance);
+        ASSERT_NE(app.Handle(), nullptr);
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        ASSERT_TRUE(GetClassInfoExA(instance, "TApplication", &wc));
+        EXPECT_EQ(wc.hIconSm, nullptr);
+    }
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    EXPECT_TRUE(GetClassInfoExA(instance, "TApplication", &wc)) << "someone else's class went";
+    EXPECT_TRUE(UnregisterClassA("TApplication", instance));
+}
+
 TEST(ToolkitModuleFile, NamesTheProgramAndALibraryBeyondMaxPath) {
     char buffer[4096] = {};
     const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
