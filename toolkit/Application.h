@@ -96,8 +96,12 @@ public:
     // Tests replace the box with a recorder; empty restores the real box.
     void SetMessageDialogHandler(std::function<void(const MessageDialogRequest&)> handler);
 
-    // The standard exception display: an error dialog with the message.
+    // The standard exception display: an error dialog with the message. One
+    // at a time: the dialog runs its own message loop, and an exception that
+    // arises under it (typically the same fault again, from a repaint or a
+    // timer of the window that failed) is not shown on top of it but dropped.
     void ShowException(const std::exception& error);
+    bool ShowingException() const noexcept { return showingException_; }
     // For catch (...) at the edge of a Win32 callback.
     void HandleCurrentException() noexcept;
 
@@ -124,6 +128,7 @@ private:
     bool showMainForm_ = true;
     bool minimized_ = false;
     bool terminated_ = false;
+    bool showingException_ = false;
     std::function<void(const MessageDialogRequest&)> dialogHandler_;
 };
 

@@ -187,6 +187,14 @@ void TApplication::SetMessageDialogHandler(
 }
 
 void TApplication::ShowException(const std::exception& error) {
+    if (showingException_) {
+        return;
+    }
+    showingException_ = true;
+    struct Showing {
+        bool& flag;
+        ~Showing() { flag = false; }
+    } showing{showingException_};
     std::string text = error.what();
     if (text.empty()) {
         text = "An unexpected error has occurred";

@@ -112,6 +112,52 @@ TEST(ToolkitForm, DestroyedByItsOwnerTheFormLetsGoOfItsHandle) {
     DestroyWindow(bystander);
 }
 
+TEST(ToolkitApplication, AnExceptionUnderTheExceptionDisplayIsNotStackedOnIt) {
+    TApplication app(GetModuleHandleA(nullptr));
+    ProbeForm& form = app.CreateForm<ProbeForm>();
+    auto& box = form.Find<TCheckBox>("Box");
+    int failures = 0;
+    box.OnClick = [&] { throw ToolkitError("Failure " + std::to_string(++failures)); };
+    std::vector<std::string> shown;
+    int depth = 0;
+    int deepest = 0;
+    app.SetMessageDialogHandler([&](const MessageDialogRequest& r) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        shown.push_back(r.text);
+        EXPECT_TRUE(app.ShowingException());
+        // While the first box is up its loop goes on: the same event fails
+        // again, twice.
+        if (shown.size() == 1) {
+            SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+            SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+        }
+        --depth;
+    });
+    SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(failures, 3);
+    EXPECT_EQ(deepest, 1) << "a second box was shown on top of the first";
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "Failure 1");
+    EXPECT_FALSE(app.ShowingException());
+
+    // Once the box is gone, the next failure is shown again.
+    SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], "Failure 4");
+
+    // A box that itself fails does not leave the display blocked.
+    app.SetMessageDialogHandler([&](const MessageDialogRequest& r) {
+        shown.push_back(r.text);
+        throw std::runtime_error("display failed");
+    });
+    SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+    SendMessageA(box.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(shown.size(), 4u);
+    EXPECT_FALSE(app.ShowingException());
+    app.DestroyForms();
+}
+
 bool IconIsAlive(HICON icon) {
     ICONINFO info{};
     if (!icon || !GetIconInfo(icon, &info)) {
