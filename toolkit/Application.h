@@ -115,6 +115,7 @@ private:
     void AdoptForm(std::unique_ptr<TForm> form, bool mayBeMain);
     void CreateApplicationWindow();
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK GetMessageHook(int code, WPARAM removal, LPARAM message);
 
     HINSTANCE instance_;
     // The small icon belongs to the window class, which this object
@@ -122,6 +123,7 @@ private:
     UniqueHicon smallIcon_;
     bool registeredClass_ = false;
     UniqueHwnd window_;
+    UniqueHhook getMessageHook_;
     std::string title_;
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;

@@ -18,9 +18,15 @@ TApplication* gInstance = nullptr;  // the one application object, as the toolki
 TApplication::TApplication(HINSTANCE instance) : instance_(instance) {
     gInstance = this;
     CreateApplicationWindow();
+    // Sees every message this thread takes from its queue, in any loop
+    // (also those of message boxes and menus). Without it only posted DPI
+    // messages go unchecked.
+    getMessageHook_.reset(SetWindowsHookExA(WH_GETMESSAGE, &TApplication::GetMessageHook, nullptr,
+                                            GetCurrentThreadId()));
 }
 
 TApplication::~TApplication() {
+    getMessageHook_.reset();
     DestroyForms();
     window_.reset();
     // While another object's window still uses the class, it stays, and so
@@ -234,6 +240,19 @@ TForm* TApplication::FormFromHandle(HWND hwnd) const noexcept {
         }
     }
     return nullptr;
+}
+
+LRESULT CALLBACK TApplication::GetMessageHook(int code, WPARAM removal, LPARAM message) {
+    if (code == HC_ACTION) {
+        // The system sends WM_DPICHANGED and never posts it: one found in the
+        // queue comes from another program, and its rectangle pointer means
+        // nothing here. Without it the form works the rectangle out itself.
+        auto* msg = reinterpret_cast<MSG*>(message);
+        if (msg->message == WM_DPICHANGED) {
+            msg->lParam = 0;
+        }
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

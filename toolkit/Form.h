@@ -88,7 +88,10 @@ private:
     void RegisterWindowClass() const;
     void CreateControls();
     void ApplyLayout();
+    void LayoutControls();
     void CreateFonts();
+    void DpiChanged(const RECT* suggested);
+    RECT WindowRectFor(int dpi) const;
     HFONT FontFor(const ControlDesc& desc) const;
     [[noreturn]] static void ThrowWrongKind(std::string_view name);
 

@@ -94,6 +94,11 @@ struct Window {
     static pointer Invalid() noexcept { return nullptr; }
     static void Close(pointer h) noexcept { ::DestroyWindow(h); }
 };
+struct Hook {
+    using pointer = HHOOK;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer h) noexcept { ::UnhookWindowsHookEx(h); }
+};
 }  // namespace handle_traits
 
 using UniqueKernelHandle = UniqueHandle<handle_traits::Kernel>;
@@ -105,5 +110,6 @@ using UniqueHmodule = UniqueHandle<handle_traits::Module>;
 using UniqueMappedView = UniqueHandle<handle_traits::MappedView>;
 using UniqueGdiObject = UniqueHandle<handle_traits::GdiObject>;
 using UniqueHwnd = UniqueHandle<handle_traits::Window>;
+using UniqueHhook = UniqueHandle<handle_traits::Hook>;
 
 }  // namespace vgwl

@@ -257,6 +257,63 @@ TEST(E2eShell, LayoutScalesWithTheDisplayDpi) {
     EXPECT_EQ(rc.right - rc.left, MulDiv(294, 144, 96));
 }
 
+TEST(E2eShell, DpiMessagesFromAnotherProgramLeaveTheWindowWhole) {
+    ProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitUntilResident());
+    HWND main = program.MainWindow();
+    SendMessageA(program.ApplicationWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(IsWindowVisible(main));
+    RECT window{};
+    GetWindowRect(main, &window);
+    HWND box =
+        ProgramDriver::FindChild(main, "Button", "Play a sound when a popup window is blocked");
+    ASSERT_NE(box, nullptr);
+    const RECT boxBefore = ClientRectInParent(box);
+
+    // No rectangle, a pointer that means nothing in the program, and one to
+    // a rectangle of this process; DPIs of 0, 1 and 960.
+    RECT ours{0, 0, 1, 1};
+    const struct {
+        WPARAM dpi;
+        LPARAM rect;
+    } messages[] = {{MAKEWPARAM(0, 0), 0},
+                    {MAKEWPARAM(1, 1), 0x10},
+                    {MAKEWPARAM(960, 960), reinterpret_cast<LPARAM>(&ours)}};
+    for (const auto& m : messages) {
+        SCOPED_TRACE(m.dpi);
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutA(main, WM_DPICHANGED, m.dpi, m.rect, SMTO_ABORTIFHUNG, 5000,
+                                      &answer),
+                  0)
+            << "no answer";
+        ASSERT_TRUE(program.Running()) << "the program died";
+        RECT client{};
+        GetClientRect(main, &client);
+        EXPECT_EQ(client.right, 415);
+        EXPECT_EQ(client.bottom, 363);
+        RECT now{};
+        GetWindowRect(main, &now);
+        EXPECT_EQ(now.left, window.left);
+        EXPECT_EQ(now.top, window.top);
+        const RECT boxNow = ClientRectInParent(box);
+        EXPECT_EQ(boxNow.left, boxBefore.left);
+        EXPECT_EQ(boxNow.right - boxNow.left, boxBefore.right - boxBefore.left);
+        EXPECT_EQ(boxNow.bottom - boxNow.top, boxBefore.bottom - boxBefore.top);
+    }
+
+    // Posted, as any program may: it is handled before the close posted
+    // after it, which hides the window.
+    ASSERT_TRUE(PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(0, 0), 0x10));
+    ASSERT_TRUE(PostMessageA(main, WM_CLOSE, 0, 0));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(main) || !program.Running(); }));
+    ASSERT_TRUE(program.Running()) << "the program died";
+    RECT client{};
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, 415);
+    EXPECT_EQ(client.bottom, 363);
+}
+
 TEST(E2eShell, ProgramFileCarriesVersionManifestAndIcons) {
     const std::string exe = InstalledProgram();
     DWORD handle = 0;

@@ -112,6 +112,88 @@ TEST(ToolkitForm, DestroyedByItsOwnerTheFormLetsGoOfItsHandle) {
     DestroyWindow(bystander);
 }
 
+TEST(ToolkitForm, DpiChangeFromAnotherThreadOrPostedKeepsTheWindowsOwnDpiAndSize) {
+    TApplication app(GetModuleHandleA(nullptr));
+    ProbeForm& form = app.CreateForm<ProbeForm>();
+    const int dpi = static_cast<int>(GetDpiForWindow(form.Handle()));
+    ASSERT_GT(dpi, 0);
+    const SIZE client{MulDiv(200, dpi, 96), MulDiv(100, dpi, 96)};
+    ASSERT_EQ(ClientSize(form.Handle()).cx, client.cx);
+    RECT before{};
+    GetWindowRect(form.Handle(), &before);
+    auto& box = form.Find<TCheckBox>("Box");
+
+    // A DPI of 0 with no rectangle, then an absurd DPI with a pointer that
+    // is not valid in this process: neither may fault or shrink the window.
+    SendFromAnotherThread(form.Handle(), WM_DPICHANGED, MAKEWPARAM(0, 0), 0);
+    SendFromAnotherThread(form.Handle(), WM_DPICHANGED, MAKEWPARAM(1, 1), 0x10);
+    RECT distant{5000, 5000, 5001, 5001};
+    SendFromAnotherThread(form.Handle(), WM_DPICHANGED, MAKEWPARAM(960, 960),
+                          reinterpret_cast<LPARAM>(&distant));
+
+    // Posted, as any program may: handled in turn before the close after it.
+    form.Show();
+    ASSERT_TRUE(PostMessageA(form.Handle(), WM_DPICHANGED, MAKEWPARAM(0, 0), 0x10));
+    PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !form.Visible(); }));
+
+    EXPECT_EQ(form.Dpi(), dpi);
+    EXPECT_EQ(ClientSize(form.Handle()).cx, client.cx);
+    EXPECT_EQ(ClientSize(form.Handle()).cy, client.cy);
+    RECT after{};
+    GetWindowRect(form.Handle(), &after);
+    EXPECT_EQ(after.left, before.left) << "the window stays where it is";
+    EXPECT_EQ(after.top, before.top);
+    RECT boxRect{};
+    GetWindowRect(box.Handle(), &boxRect);
+    EXPECT_EQ(boxRect.right - boxRect.left, MulDiv(120, dpi, 96));
+    EXPECT_EQ(GetObjectType(FontOf(box)), static_cast<DWORD>(OBJ_FONT));
+    app.DestroyForms();
+}
+
+TEST(ToolkitForm, DpiChangeOnItsOwnThreadTakesTheSuggestedRectangleAndSwapsTheFonts) {
+    TApplication app(GetModuleHandleA(nullptr));
+    ProbeForm& form = app.CreateForm<ProbeForm>();
+    auto& box = form.Find<TCheckBox>("Box");
+    auto& raised = form.Find<TLabel>("Raised");
+    const HGDIOBJ oldFormFont = FontOf(box);
+    const HGDIOBJ oldTitleFont = FontOf(raised);
+    ASSERT_EQ(GetObjectType(oldFormFont), static_cast<DWORD>(OBJ_FONT));
+
+    RECT window{};
+    GetWindowRect(form.Handle(), &window);
+    RECT suggested{40, 50, 40 + (window.right - window.left), 50 + (window.bottom - window.top)};
+    const int dpi = static_cast<int>(GetDpiForWindow(form.Handle()));
+    SendMessageA(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+
+    RECT after{};
+    GetWindowRect(form.Handle(), &after);
+    EXPECT_EQ(after.left, 40);
+    EXPECT_EQ(after.top, 50);
+    EXPECT_EQ(after.right - after.left, window.right - window.left);
+    // Every control holds a live font of the new set; the old set is gone.
+    for (const auto& control : form.Controls()) {
+        SCOPED_TRACE(std::string(control->Name()));
+        const HGDIOBJ font = FontOf(*control);
+        EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+        EXPECT_NE(font, oldFormFont);
+        EXPECT_NE(font, oldTitleFont);
+    }
+    EXPECT_EQ(GetObjectType(oldFormFont), 0u);
+    EXPECT_EQ(GetObjectType(oldTitleFont), 0u);
+    LOGFONTA title{};
+    GetObjectA(FontOf(raised), sizeof(title), &title);
+    EXPECT_EQ(title.lfHeight, -MulDiv(24, dpi, 96));
+
+    // Without a rectangle the window keeps its place at its described size.
+    SendMessageA(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+    GetWindowRect(form.Handle(), &after);
+    EXPECT_EQ(after.left, 40);
+    EXPECT_EQ(ClientSize(form.Handle()).cx, MulDiv(200, dpi, 96));
+    app.DestroyForms();
+}
+
 TEST(ToolkitApplication, AnExceptionUnderTheExceptionDisplayIsNotStackedOnIt) {
     TApplication app(GetModuleHandleA(nullptr));
     ProbeForm& form = app.CreateForm<ProbeForm>();
