@@ -46,6 +46,8 @@ public:
     // hidden or a modal result is set.
     ModalResult ShowModal();
     bool InModal() const noexcept { return inModal_; }
+    // Ends a modal showing with the given result (a form's OK or Select).
+    void SetModalResult(ModalResult result) noexcept { modalResult_ = result; }
 
     bool KeyPreview() const noexcept { return desc_.keyPreview; }
 

@@ -46,6 +46,7 @@ void TSelectSound::RzBitBtn1Click() {
             // The choice stays in memory; the stored one is read at next start.
         }
     }
+    SetModalResult(ModalResult::Ok);
     Close();
 }
 

@@ -112,6 +112,34 @@ TEST(ToolkitForm, DestroyedByItsOwnerTheFormLetsGoOfItsHandle) {
     DestroyWindow(bystander);
 }
 
+TEST(ToolkitForm, ModalResultSetByTheFormEndsTheShowingWithIt) {
+    TApplication app(GetModuleHandleA(nullptr));
+    ProbeForm& owner = app.CreateForm<ProbeForm>();
+    ProbeForm& modal = app.CreateForm<ProbeForm>();
+    owner.Show();
+    auto& box = modal.Find<TCheckBox>("Box");
+    box.OnClick = [&] { modal.SetModalResult(ModalResult::Ok); };
+    PostMessageA(box.Handle(), BM_CLICK, 0, 0);
+    ModalResult result = ModalResult::None;
+    {
+        ModalWatchdog watchdog(modal.Handle());
+        result = modal.ShowModal();
+        EXPECT_FALSE(watchdog.Fired()) << "the modal result did not end the showing";
+    }
+    EXPECT_EQ(result, ModalResult::Ok);
+    EXPECT_FALSE(modal.Visible());
+    EXPECT_TRUE(IsWindowEnabled(owner.Handle()));
+
+    // A new showing starts without a result: the close box cancels it.
+    PostMessageA(modal.Handle(), WM_CLOSE, 0, 0);
+    {
+        ModalWatchdog watchdog(modal.Handle());
+        result = modal.ShowModal();
+    }
+    EXPECT_EQ(result, ModalResult::Cancel);
+    app.DestroyForms();
+}
+
 TEST(ToolkitForm, DpiChangeFromAnotherThreadOrPostedKeepsTheWindowsOwnDpiAndSize) {
     TApplication app(GetModuleHandleA(nullptr));
     ProbeForm& form = app.CreateForm<ProbeForm>();
@@ -191,6 +219,82 @@ TEST(ToolkitForm, DpiChangeOnItsOwnThreadTakesTheSuggestedRectangleAndSwapsTheFo
     GetWindowRect(form.Handle(), &after);
     EXPECT_EQ(after.left, 40);
     EXPECT_EQ(ClientSize(form.Handle()).cx, MulDiv(200, dpi, 96));
+    app.DestroyForms();
+}
+
+struct Painted {
+    std::vector<POINT> highlight;
+    std::vector<POINT> text;
+};
+
+// Paints a label into a bitmap the way the system does for a print request
+// and sorts its pixels: near the highlight colour, or dark as the text (the
+// edges of smoothed text are neither).
+Painted PaintLabel(const TControl& label) {
+    RECT rc{};
+    GetClientRect(label.Handle(), &rc);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    SendMessageA(label.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    Painted painted;
+    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+    for (int y = 0; y < rc.bottom; ++y) {
+        for (int x = 0; x < rc.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            auto isNear = [c](COLORREF to, int within) {
+                return std::abs(GetRValue(c) - GetRValue(to)) <= within &&
+                       std::abs(GetGValue(c) - GetGValue(to)) <= within &&
+                       std::abs(GetBValue(c) - GetBValue(to)) <= within;
+            };
+            if (isNear(highlight, 8)) {
+                painted.highlight.push_back({x, y});
+            } else if (isNear(RGB(0, 0, 0), 40)) {
+                painted.text.push_back({x, y});
+            }
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return painted;
+}
+
+TEST(ToolkitLabel, RaisedTextShowsItsHighlightAboveAndLeftOfTheText) {
+    ASSERT_NE(GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNFACE));
+    TApplication app(GetModuleHandleA(nullptr));
+    ProbeForm& form = app.CreateForm<ProbeForm>();
+    auto& raised = form.Find<TLabel>("Raised");
+    EXPECT_EQ(raised.Text(), "Raised") << "the caption stays the window text";
+
+    const Painted r = PaintLabel(raised);
+    ASSERT_FALSE(r.text.empty()) << "no text was drawn";
+    ASSERT_FALSE(r.highlight.empty()) << "no highlight was drawn";
+    // What shows of the highlight is the rim that the text, drawn over it
+    // one pixel down and right, leaves uncovered: its top and left edges.
+    auto mean = [](const std::vector<POINT>& points, LONG POINT::*axis) {
+        double sum = 0;
+        for (const POINT& p : points) {
+            sum += p.*axis;
+        }
+        return sum / static_cast<double>(points.size());
+    };
+    EXPECT_LT(mean(r.highlight, &POINT::x), mean(r.text, &POINT::x));
+    EXPECT_LT(mean(r.highlight, &POINT::y), mean(r.text, &POINT::y));
+    auto leftmost = [](const std::vector<POINT>& points) {
+        return std::min_element(points.begin(), points.end(),
+                                [](POINT a, POINT b) { return a.x < b.x; })
+            ->x;
+    };
+    EXPECT_LT(leftmost(r.highlight), leftmost(r.text));
+
+    // A label without the option is drawn flat.
+    const Painted flat = PaintLabel(form.Find<TLabel>("Flat"));
+    EXPECT_FALSE(flat.text.empty());
+    EXPECT_TRUE(flat.highlight.empty());
     app.DestroyForms();
 }
 
