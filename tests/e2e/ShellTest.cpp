@@ -135,6 +135,28 @@ TEST(E2eShell, SecondCopyEndsSilentlyWhenNoWindowHasTheTitle) {
     ReleaseMutex(mutex.get());
 }
 
+TEST(E2eShell, GuardNameTakenByAnotherKindOfObjectStopsTheStartWithAnError) {
+    // An event holds the name: the mutex cannot be created at all.
+    const std::string name(contract::kMutexName);
+    UniqueKernelHandle squatter(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+    ASSERT_TRUE(squatter);
+    ASSERT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey));
+    ProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    HWND box = program.WaitForDialog();
+    ASSERT_NE(box, nullptr) << "the program started without its guard, or silently ended";
+    EXPECT_EQ(ProgramDriver::DialogText(box),
+              "The program cannot start: its single-instance guard could not be created");
+    EXPECT_EQ(ProgramDriver::WindowText(box), "Error");
+    EXPECT_EQ(program.MainWindow(), nullptr);
+    ProgramDriver::PressDialogButton(box);
+    DWORD code = 99;
+    ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(code, 1u);
+    // It ended before touching anything of the first copy's.
+    EXPECT_FALSE(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning").has_value());
+}
+
 TEST(E2eShell, MainWindowShowsEveryPreferencesControlInPlace) {
     ProgramDriver program;
     ASSERT_TRUE(program.Start());
