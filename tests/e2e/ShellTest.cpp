@@ -157,6 +157,31 @@ TEST(E2eShell, GuardNameTakenByAnotherKindOfObjectStopsTheStartWithAnError) {
     EXPECT_FALSE(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning").has_value());
 }
 
+TEST(E2eShell, GuardThatMayNotBeOpenedCountsAsASecondCopy) {
+    // A mutex of that name whose empty access list lets nobody open it, as
+    // one made by a copy running with other rights.
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ACL emptyAcl{};
+    ASSERT_TRUE(InitializeAcl(&emptyAcl, sizeof(emptyAcl), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    const std::string name(contract::kMutexName);
+    UniqueKernelHandle guard(CreateMutexA(&attributes, TRUE, name.c_str()));
+    ASSERT_TRUE(guard);
+    UniqueKernelHandle again(CreateMutexA(nullptr, FALSE, name.c_str()));
+    ASSERT_FALSE(again) << "the empty access list is not enforced here";
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ProgramDriver second;
+    ASSERT_TRUE(second.Start());
+    DWORD code = 99;
+    ASSERT_TRUE(second.WaitForExit(code));
+    EXPECT_EQ(code, 0u) << "taken for a start without a guard";
+    EXPECT_EQ(second.WaitForDialog(0ms), nullptr);
+    ReleaseMutex(guard.get());
+}
+
 TEST(E2eShell, MainWindowShowsEveryPreferencesControlInPlace) {
     ProgramDriver program;
     ASSERT_TRUE(program.Start());
