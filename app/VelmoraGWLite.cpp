@@ -17,6 +17,9 @@ namespace {
 
 constexpr DWORD kSplashMilliseconds = 1500;
 
+// Exit code of a start that could not take the single-instance guard.
+constexpr int kExitNoGuard = 1;
+
 int RunProgram(HINSTANCE instance) {
     using namespace vgwl;
     const std::string mutexName(contract::kMutexName);
@@ -25,7 +28,10 @@ int RunProgram(HINSTANCE instance) {
     UniqueKernelHandle mutexHandle(mutex);
 
     TApplication app(instance);
-    if (createError == ERROR_ALREADY_EXISTS) {
+    // A mutex that exists but may not be opened belongs to a copy running
+    // with other rights: that is a second copy as well.
+    if (createError == ERROR_ALREADY_EXISTS ||
+        (!mutexHandle && createError == ERROR_ACCESS_DENIED)) {
         // A second copy: it never touches the settings, the tray or the table.
         mutexHandle.reset();
         app.SetTitle("");  // so that the search cannot find this copy
@@ -35,6 +41,15 @@ int RunProgram(HINSTANCE instance) {
                               "There is another instance of the program running");
         }
         return 0;
+    }
+    if (!mutexHandle) {
+        // Without the guard two copies could run at once and fight over the
+        // settings, the tray and the table (the name may even be taken by an
+        // object of another kind): do not start.
+        app.MessageDialog(MessageDialogType::Error,
+                          "The program cannot start: its single-instance guard could not be "
+                          "created");
+        return kExitNoGuard;
     }
 
     try {

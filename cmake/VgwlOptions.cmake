@@ -25,10 +25,9 @@ if(VGWL_SANITIZE AND NOT MSVC)
 endif()
 
 if(WIN32)
-    # The "A" calls, in the system's ANSI code page.
+    # The "A" calls, in the system's ANSI code page: UNICODE is never defined.
     add_compile_definitions(WINVER=0x0A00 _WIN32_WINNT=0x0A00 NOMINMAX STRICT
                             WIN32_LEAN_AND_MEAN)
-    remove_definitions(-DUNICODE -D_UNICODE)
     if(MINGW)
         # The exe must need nothing beside it but Windows' own DLLs.
         add_link_options(-static -static-libgcc -static-libstdc++)

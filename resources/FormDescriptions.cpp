@@ -1,5 +1,6 @@
 #include "resources/FormDescriptions.h"
 
+#include "component/Contract.h"
 #include "resources/ProductInfo.h"
 #include "resources/ResourceIds.h"
 
@@ -176,9 +177,10 @@ const FormDesc kSplashScreenForm{
     .controls = kSplashControls,
 };
 
+// The blocking component finds the main window by these names.
 const FormDesc kPreferencesForm{
-    .className = "TVMGWLPreferences",
-    .caption = "Velmora Gatewick Lite",
+    .className = contract::kMainWindowClass,
+    .caption = contract::kMainWindowCaption,
     .clientWidth = 415,
     .clientHeight = 363,
     .border = FormBorder::Single,

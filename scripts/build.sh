@@ -14,6 +14,8 @@ mingw32) args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake") 
 *) echo "build.sh: unknown kind $kind" >&2; exit 2 ;;
 esac
 tree="$root/build/$kind"
+# A fresh clone has no build/ yet: the configure log goes beside the tree.
+mkdir -p "$root/build"
 if [ ! -f "$tree/build.ninja" ]; then
     cmake -S "$root" -B "$tree" -G Ninja "${args[@]}" >"$root/build/$kind.configure.log" 2>&1 || {
         cat "$root/build/$kind.configure.log" >&2

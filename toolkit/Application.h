@@ -96,8 +96,12 @@ public:
     // Tests replace the box with a recorder; empty restores the real box.
     void SetMessageDialogHandler(std::function<void(const MessageDialogRequest&)> handler);
 
-    // The standard exception display: an error dialog with the message.
+    // The standard exception display: an error dialog with the message. One
+    // at a time: the dialog runs its own message loop, and an exception that
+    // arises under it (typically the same fault again, from a repaint or a
+    // timer of the window that failed) is not shown on top of it but dropped.
     void ShowException(const std::exception& error);
+    bool ShowingException() const noexcept { return showingException_; }
     // For catch (...) at the edge of a Win32 callback.
     void HandleCurrentException() noexcept;
 
@@ -111,15 +115,22 @@ private:
     void AdoptForm(std::unique_ptr<TForm> form, bool mayBeMain);
     void CreateApplicationWindow();
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK GetMessageHook(int code, WPARAM removal, LPARAM message);
 
     HINSTANCE instance_;
+    // The small icon belongs to the window class, which this object
+    // registers and unregisters when no earlier object has done so.
+    UniqueHicon smallIcon_;
+    bool registeredClass_ = false;
     UniqueHwnd window_;
+    UniqueHhook getMessageHook_;
     std::string title_;
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;
     bool showMainForm_ = true;
     bool minimized_ = false;
     bool terminated_ = false;
+    bool showingException_ = false;
     std::function<void(const MessageDialogRequest&)> dialogHandler_;
 };
 

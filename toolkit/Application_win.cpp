@@ -18,11 +18,23 @@ TApplication* gInstance = nullptr;  // the one application object, as the toolki
 TApplication::TApplication(HINSTANCE instance) : instance_(instance) {
     gInstance = this;
     CreateApplicationWindow();
+    // Sees every message this thread takes from its queue, in any loop
+    // (also those of message boxes and menus). Without it only posted DPI
+    // messages go unchecked.
+    getMessageHook_.reset(SetWindowsHookExA(WH_GETMESSAGE, &TApplication::GetMessageHook, nullptr,
+                                            GetCurrentThreadId()));
 }
 
 TApplication::~TApplication() {
+    getMessageHook_.reset();
     DestroyForms();
     window_.reset();
+    // While another object's window still uses the class, it stays, and so
+    // must its icon.
+    if (registeredClass_ && !UnregisterClassA(kApplicationClass, instance_)) {
+        (void)smallIcon_.release();
+    }
+    smallIcon_.reset();
     if (gInstance == this) {
         gInstance = nullptr;
     }
@@ -45,15 +57,25 @@ void TApplication::Initialize() {
 }
 
 void TApplication::CreateApplicationWindow() {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TApplication::WindowProc;
-    wc.hInstance = instance_;
-    wc.lpszClassName = kApplicationClass;
-    wc.hIcon = LoadIconA(instance_, "MAINICON");
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassExA(&wc);  // already registered by an earlier object: fine
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
+    if (!GetClassInfoExA(instance_, kApplicationClass, &existing)) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &TApplication::WindowProc;
+        wc.hInstance = instance_;
+        wc.lpszClassName = kApplicationClass;
+        wc.hIcon = LoadIconA(instance_, "MAINICON");  // shared: never freed
+        UniqueHicon smallIcon(
+            static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0)));
+        wc.hIconSm = smallIcon.get();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        if (RegisterClassExA(&wc)) {
+            registeredClass_ = true;
+            smallIcon_ = std::move(smallIcon);
+        }
+        // Otherwise the window below cannot be created and says so.
+    }
 
     // Zero-sized and not shown: it exists to carry the title and, when
     // shown, the taskbar button; the forms are owned by it.
@@ -171,6 +193,14 @@ void TApplication::SetMessageDialogHandler(
 }
 
 void TApplication::ShowException(const std::exception& error) {
+    if (showingException_) {
+        return;
+    }
+    showingException_ = true;
+    struct Showing {
+        bool& flag;
+        ~Showing() { flag = false; }
+    } showing{showingException_};
     std::string text = error.what();
     if (text.empty()) {
         text = "An unexpected error has occurred";
@@ -212,7 +242,24 @@ TForm* TApplication::FormFromHandle(HWND hwnd) const noexcept {
     return nullptr;
 }
 
+LRESULT CALLBACK TApplication::GetMessageHook(int code, WPARAM removal, LPARAM message) {
+    if (code == HC_ACTION) {
+        // The system sends WM_DPICHANGED and never posts it: one found in the
+        // queue comes from another program, and its rectangle pointer means
+        // nothing here. Without it the form works the rectangle out itself.
+        auto* msg = reinterpret_cast<MSG*>(message);
+        if (msg->message == WM_DPICHANGED) {
+            msg->lParam = 0;
+        }
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCDESTROY && gInstance && gInstance->window_.get() == hwnd) {
+        // Destroyed from outside: the dead handle may be reused, so let go.
+        (void)gInstance->window_.release();
+    }
     if (msg == WM_SYSCOMMAND && gInstance) {
         const UINT command = static_cast<UINT>(wParam & 0xFFF0);
         if (command == SC_MINIMIZE) {

@@ -82,6 +82,9 @@ class TLabel : public TControl {
 public:
     using TControl::TControl;
     void Layout(int dpi) override;
+    // Raised labels draw themselves: the text once in the highlight colour,
+    // and over it, one pixel down and right, in the text colour.
+    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
 
 protected:
     const char* ClassName() const override { return "STATIC"; }

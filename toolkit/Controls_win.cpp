@@ -14,6 +14,9 @@ constexpr char kContainerClass[] = "TVgwlContainer";
 
 int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
+// How far a raised label's text stands off its highlight.
+int RaisedOffset(int dpi) { return std::max(1, ScaleFor(1, dpi)); }
+
 SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
     HDC dc = GetDC(hwnd);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
@@ -119,6 +122,10 @@ LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPA
 // ---------------------------------------------------------------- TLabel
 
 DWORD TLabel::Style() const {
+    if (desc_.options & opt::kRaised) {
+        // A drawing type of its own: no alignment bits may be combined with it.
+        return WS_CHILD | WS_VISIBLE | SS_OWNERDRAW;
+    }
     DWORD style = WS_CHILD | WS_VISIBLE | SS_NOPREFIX;
     style |= (desc_.options & opt::kCentered) ? SS_CENTER : SS_LEFT;
     if (!(desc_.options & opt::kWordWrap) && !(desc_.options & opt::kCentered)) {
@@ -132,9 +139,38 @@ void TLabel::Layout(int dpi) {
         TControl::Layout(dpi);
         return;
     }
-    const SIZE size = MeasureText(hwnd_, Text(), false, 0);
+    SIZE size = MeasureText(hwnd_, Text(), false, 0);
+    if (desc_.options & opt::kRaised) {
+        size.cx += RaisedOffset(dpi);
+        size.cy += RaisedOffset(dpi);
+    }
     SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), size.cx,
                  size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool TLabel::HandleDrawItem(const DRAWITEMSTRUCT& item) {
+    if (!(desc_.options & opt::kRaised)) {
+        return false;
+    }
+    RECT rc = item.rcItem;
+    FillRect(item.hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    const std::string text = Text();
+    UINT format = DT_NOPREFIX | ((desc_.options & opt::kCentered) ? DT_CENTER : DT_LEFT);
+    format |= (desc_.options & opt::kWordWrap) ? DT_WORDBREAK : DT_SINGLELINE;
+    const HGDIOBJ oldFont =
+        SelectObject(item.hDC, reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)));
+    const int oldMode = SetBkMode(item.hDC, TRANSPARENT);
+    const COLORREF oldColor = SetTextColor(item.hDC, GetSysColor(COLOR_BTNHIGHLIGHT));
+    DrawTextA(item.hDC, text.c_str(), static_cast<int>(text.size()), &rc, format);
+    const int offset = RaisedOffset(form_.Dpi());
+    OffsetRect(&rc, offset, offset);
+    SetTextColor(item.hDC, TextColor() == kDefaultColor ? GetSysColor(COLOR_BTNTEXT)
+                                                        : static_cast<COLORREF>(TextColor()));
+    DrawTextA(item.hDC, text.c_str(), static_cast<int>(text.size()), &rc, format);
+    SetTextColor(item.hDC, oldColor);
+    SetBkMode(item.hDC, oldMode);
+    SelectObject(item.hDC, oldFont);
+    return true;
 }
 
 // ---------------------------------------------------------------- TUrlLabel

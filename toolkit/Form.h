@@ -48,6 +48,8 @@ public:
     // hidden or a modal result is set.
     ModalResult ShowModal();
     bool InModal() const noexcept { return inModal_; }
+    // Ends a modal showing with the given result (a form's OK or Select).
+    void SetModalResult(ModalResult result) noexcept { modalResult_ = result; }
 
     bool KeyPreview() const noexcept { return desc_.keyPreview; }
 
@@ -90,7 +92,10 @@ private:
     void RegisterWindowClass() const;
     void CreateControls();
     void ApplyLayout();
+    void LayoutControls();
     void CreateFonts();
+    void DpiChanged(const RECT* suggested);
+    RECT WindowRectFor(int dpi) const;
     HFONT FontFor(const ControlDesc& desc) const;
     [[noreturn]] static void ThrowWrongKind(std::string_view name);
 

@@ -42,7 +42,7 @@ inline constexpr std::uint32_t kRowSelect = 1u << 8;      // whole-row selection
 inline constexpr std::uint32_t kHandPoint = 1u << 9;      // hand pointer over items
 inline constexpr std::uint32_t kEditLabels = 1u << 10;    // captions editable in place
 inline constexpr std::uint32_t kHotTrack = 1u << 11;      // picture buttons: hot tracking
-inline constexpr std::uint32_t kRaised = 1u << 12;        // raised text style (labels)
+inline constexpr std::uint32_t kRaised = 1u << 12;        // raised text (labels): lit from top left
 inline constexpr std::uint32_t kAutoSize = 1u << 13;      // label sized to its text
 }  // namespace opt
 
@@ -97,17 +97,11 @@ struct MenuItemDesc {
     std::string_view parent;   // empty: the top level; otherwise the submenu's item
 };
 
-// Colours of the hot-tracked picture buttons.
+// Colours of the hot-tracked picture buttons (0x00BBGGRR).
 struct ButtonColors {
     std::uint32_t face = 0;
     std::uint32_t highlight = 0;
     std::uint32_t hotTrack = 0;
 };
-
-// Toolkit colour values are 0x00BBGGRR.
-constexpr std::uint32_t ToolkitColor(int red, int green, int blue) {
-    return static_cast<std::uint32_t>(red) | (static_cast<std::uint32_t>(green) << 8) |
-           (static_cast<std::uint32_t>(blue) << 16);
-}
 
 }  // namespace vgwl

@@ -120,15 +120,17 @@ void TForm::RegisterWindowClass() const {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.hIcon = LoadIconA(app_.ModuleInstance(), "MAINICON");
-    wc.hIconSm =
-        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0));
+    UniqueHicon smallIcon(
+        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
+    wc.hIconSm = smallIcon.get();
     if (!RegisterClassExA(&wc)) {
         throw ToolkitError("Cannot register the window class " + className);
     }
+    // The class keeps the icon for the rest of the process.
+    (void)smallIcon.release();
 }
 
 void TForm::CreateFonts() {
-    fonts_.clear();
     auto make = [this](const FontDesc& f) {
         const std::string face(f.face);
         return UniqueGdiObject(CreateFontA(
@@ -136,11 +138,20 @@ void TForm::CreateFonts() {
             f.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
     };
-    formFont_ = make(desc_.font);
+    UniqueGdiObject formFont = make(desc_.font);
+    std::vector<FontEntry> fonts;
     for (const ControlDesc& c : desc_.controls) {
         if (c.font) {
-            fonts_.push_back({c.font, make(*c.font)});
+            fonts.push_back({c.font, make(*c.font)});
         }
+    }
+    // The controls hold the old fonts until they are handed the new ones:
+    // the old ones go only when this function returns.
+    std::swap(formFont_, formFont);
+    std::swap(fonts_, fonts);
+    for (const auto& control : controls_) {
+        SendMessageA(control->Handle(), WM_SETFONT,
+                     reinterpret_cast<WPARAM>(FontFor(control->Desc())), FALSE);
     }
 }
 
@@ -252,10 +263,15 @@ void TForm::CreateControls() {
     }
 }
 
-void TForm::ApplyLayout() {
-    RECT rc{0, 0, Scale(desc_.clientWidth), Scale(desc_.clientHeight)};
+RECT TForm::WindowRectFor(int dpi) const {
+    RECT rc{0, 0, MulDiv(desc_.clientWidth, dpi, 96), MulDiv(desc_.clientHeight, dpi, 96)};
     AdjustWindowRectExForDpi(&rc, FormStyle(desc_), FALSE, FormExStyle(desc_),
-                             static_cast<UINT>(dpi_));
+                             static_cast<UINT>(dpi));
+    return rc;
+}
+
+void TForm::ApplyLayout() {
+    const RECT rc = WindowRectFor(dpi_);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
     // Screen centre: the work area of the monitor the form is on.
@@ -266,9 +282,39 @@ void TForm::ApplyLayout() {
     const int x = area.left + (area.right - area.left - width) / 2;
     const int y = area.top + (area.bottom - area.top - height) / 2;
     SetWindowPos(hwnd_.get(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutControls();
+}
+
+void TForm::LayoutControls() {
     for (const auto& control : controls_) {
         control->Layout(dpi_);
     }
+}
+
+void TForm::DpiChanged(const RECT* suggested) {
+    // The window's own DPI, never the message's: any process can send this
+    // message, and a DPI of 0 would scale every control to nothing.
+    const int dpi = static_cast<int>(GetDpiForWindow(hwnd_.get()));
+    if (dpi > 0) {
+        dpi_ = dpi;
+    }
+    RECT target{};
+    if (suggested) {
+        target = *suggested;
+    } else {
+        // Where the window stands, at the size the description asks for.
+        RECT current{};
+        GetWindowRect(hwnd_.get(), &current);
+        const RECT size = WindowRectFor(dpi_);
+        target = {current.left, current.top, current.left + (size.right - size.left),
+                  current.top + (size.bottom - size.top)};
+    }
+    CreateFonts();
+    // The frame first: controls that fill their parent measure its new size.
+    SetWindowPos(hwnd_.get(), nullptr, target.left, target.top, target.right - target.left,
+                 target.bottom - target.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutControls();
+    RedrawWindow(hwnd_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 TControl& TForm::Control(std::string_view name) const {
@@ -453,21 +499,14 @@ LRESULT TForm::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             Close();
             return 0;
-        case WM_DPICHANGED: {
-            dpi_ = HIWORD(wParam);
-            CreateFonts();
-            for (const auto& control : controls_) {
-                SendMessageA(control->Handle(), WM_SETFONT,
-                             reinterpret_cast<WPARAM>(FontFor(control->Desc())), FALSE);
-                control->Layout(dpi_);
-            }
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(hwnd_.get(), nullptr, suggested->left, suggested->top,
-                         suggested->right - suggested->left, suggested->bottom - suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-            InvalidateRect(hwnd_.get(), nullptr, TRUE);
+        case WM_DPICHANGED:
+            // The suggested rectangle is ours to read only when the system
+            // sent it on this thread; from another thread or program the
+            // pointer means nothing here, so the rectangle is worked out from
+            // the window instead (posted ones lose it in the application's
+            // message hook).
+            DpiChanged(InSendMessage() ? nullptr : reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         default:
             break;
     }
@@ -486,7 +525,12 @@ LRESULT CALLBACK TForm::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     if (msg == WM_NCDESTROY) {
+        // Destroyed from outside (its owner went first): the handle is dead
+        // and may be reused, so the form lets go of it and of its tooltip,
+        // which went with it as an owned window.
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        (void)form->hwnd_.release();
+        (void)form->tooltip_.release();
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
     return GuardCallback([&] { return form->WindowProc(msg, wParam, lParam); },

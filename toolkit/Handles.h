@@ -54,11 +54,6 @@ struct Kernel {
     static pointer Invalid() noexcept { return nullptr; }
     static void Close(pointer h) noexcept { ::CloseHandle(h); }
 };
-struct File {
-    using pointer = HANDLE;
-    static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(pointer h) noexcept { ::CloseHandle(h); }
-};
 struct Key {
     using pointer = HKEY;
     static pointer Invalid() noexcept { return nullptr; }
@@ -94,10 +89,14 @@ struct Window {
     static pointer Invalid() noexcept { return nullptr; }
     static void Close(pointer h) noexcept { ::DestroyWindow(h); }
 };
+struct Hook {
+    using pointer = HHOOK;
+    static pointer Invalid() noexcept { return nullptr; }
+    static void Close(pointer h) noexcept { ::UnhookWindowsHookEx(h); }
+};
 }  // namespace handle_traits
 
 using UniqueKernelHandle = UniqueHandle<handle_traits::Kernel>;
-using UniqueFileHandle = UniqueHandle<handle_traits::File>;
 using UniqueHkey = UniqueHandle<handle_traits::Key>;
 using UniqueHicon = UniqueHandle<handle_traits::Icon>;
 using UniqueHmenu = UniqueHandle<handle_traits::Menu>;
@@ -105,5 +104,6 @@ using UniqueHmodule = UniqueHandle<handle_traits::Module>;
 using UniqueMappedView = UniqueHandle<handle_traits::MappedView>;
 using UniqueGdiObject = UniqueHandle<handle_traits::GdiObject>;
 using UniqueHwnd = UniqueHandle<handle_traits::Window>;
+using UniqueHhook = UniqueHandle<handle_traits::Hook>;
 
 }  // namespace vgwl

@@ -14,6 +14,7 @@
 #include "component/standin/olvrex.h"
 #include "toolkit/FilePaths.h"
 #include "toolkit/Handles.h"
+#include "toolkit/ModuleFile.h"
 
 #include <windows.h>
 
@@ -52,21 +53,7 @@ void Complain(const std::string& line) {
     std::fflush(stderr);
 }
 
-std::string OwnFolder() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return vgwl::ExtractFilePath(path);
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::string OwnFolder() { return vgwl::ExtractFilePath(vgwl::ModuleFilePath(nullptr)); }
 
 struct Arguments {
     std::string address;

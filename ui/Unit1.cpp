@@ -33,6 +33,7 @@ void TSelectSound::RzBitBtn1Click() {
                                         Handle());
         }
     }
+    SetModalResult(ModalResult::Ok);
     Close();
 }
 

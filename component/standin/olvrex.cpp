@@ -9,6 +9,7 @@
 #include "component/AddressMatch.h"
 #include "component/Contract.h"
 #include "toolkit/Handles.h"
+#include "toolkit/ModuleFile.h"
 #include "whitelist/WhiteListTable.h"
 
 #include <windows.h>
@@ -86,18 +87,7 @@ std::string OwnPath() {
             reinterpret_cast<LPCSTR>(&OwnPath), &self)) {
         return {};
     }
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(self, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return vgwl::ModuleFilePath(self);
 }
 
 HRESULT Register() {

@@ -135,6 +135,53 @@ TEST(E2eShell, SecondCopyEndsSilentlyWhenNoWindowHasTheTitle) {
     ReleaseMutex(mutex.get());
 }
 
+TEST(E2eShell, GuardNameTakenByAnotherKindOfObjectStopsTheStartWithAnError) {
+    // An event holds the name: the mutex cannot be created at all.
+    const std::string name(contract::kMutexName);
+    UniqueKernelHandle squatter(CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+    ASSERT_TRUE(squatter);
+    ASSERT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey));
+    ProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    HWND box = program.WaitForDialog();
+    ASSERT_NE(box, nullptr) << "the program started without its guard, or silently ended";
+    EXPECT_EQ(ProgramDriver::DialogText(box),
+              "The program cannot start: its single-instance guard could not be created");
+    EXPECT_EQ(ProgramDriver::WindowText(box), "Error");
+    EXPECT_EQ(program.MainWindow(), nullptr);
+    ProgramDriver::PressDialogButton(box);
+    DWORD code = 99;
+    ASSERT_TRUE(program.WaitForExit(code));
+    EXPECT_EQ(code, 1u);
+    // It ended before touching anything of the first copy's.
+    EXPECT_FALSE(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning").has_value());
+}
+
+TEST(E2eShell, GuardThatMayNotBeOpenedCountsAsASecondCopy) {
+    // A mutex of that name whose empty access list lets nobody open it, as
+    // one made by a copy running with other rights.
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ACL emptyAcl{};
+    ASSERT_TRUE(InitializeAcl(&emptyAcl, sizeof(emptyAcl), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    const std::string name(contract::kMutexName);
+    UniqueKernelHandle guard(CreateMutexA(&attributes, TRUE, name.c_str()));
+    ASSERT_TRUE(guard);
+    UniqueKernelHandle again(CreateMutexA(nullptr, FALSE, name.c_str()));
+    ASSERT_FALSE(again) << "the empty access list is not enforced here";
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ProgramDriver second;
+    ASSERT_TRUE(second.Start());
+    DWORD code = 99;
+    ASSERT_TRUE(second.WaitForExit(code));
+    EXPECT_EQ(code, 0u) << "taken for a start without a guard";
+    EXPECT_EQ(second.WaitForDialog(0ms), nullptr);
+    ReleaseMutex(guard.get());
+}
+
 TEST(E2eShell, MainWindowShowsEveryPreferencesControlInPlace) {
     ProgramDriver program;
     ASSERT_TRUE(program.Start());
@@ -216,8 +263,9 @@ TEST(E2eShell, CloseBoxHidesTheWindowAndTheProgramStaysResident) {
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(IsWindow(main));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(program.Running());
+    // Ending would be at once; the wait returns early if it happens.
+    DWORD code = 0;
+    EXPECT_FALSE(program.WaitForExit(code, 500ms)) << "the program ended with " << code;
     EXPECT_TRUE(program.VisibleTopLevelWindows().empty());
 }
 
@@ -254,6 +302,63 @@ TEST(E2eShell, LayoutScalesWithTheDisplayDpi) {
     EXPECT_EQ(rc.left, MulDiv(16, 144, 96));
     EXPECT_EQ(rc.top, MulDiv(108, 144, 96));
     EXPECT_EQ(rc.right - rc.left, MulDiv(294, 144, 96));
+}
+
+TEST(E2eShell, DpiMessagesFromAnotherProgramLeaveTheWindowWhole) {
+    ProgramDriver program;
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitUntilResident());
+    HWND main = program.MainWindow();
+    SendMessageA(program.ApplicationWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(IsWindowVisible(main));
+    RECT window{};
+    GetWindowRect(main, &window);
+    HWND box =
+        ProgramDriver::FindChild(main, "Button", "Play a sound when a popup window is blocked");
+    ASSERT_NE(box, nullptr);
+    const RECT boxBefore = ClientRectInParent(box);
+
+    // No rectangle, a pointer that means nothing in the program, and one to
+    // a rectangle of this process; DPIs of 0, 1 and 960.
+    RECT ours{0, 0, 1, 1};
+    const struct {
+        WPARAM dpi;
+        LPARAM rect;
+    } messages[] = {{MAKEWPARAM(0, 0), 0},
+                    {MAKEWPARAM(1, 1), 0x10},
+                    {MAKEWPARAM(960, 960), reinterpret_cast<LPARAM>(&ours)}};
+    for (const auto& m : messages) {
+        SCOPED_TRACE(m.dpi);
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutA(main, WM_DPICHANGED, m.dpi, m.rect, SMTO_ABORTIFHUNG, 5000,
+                                      &answer),
+                  0)
+            << "no answer";
+        ASSERT_TRUE(program.Running()) << "the program died";
+        RECT client{};
+        GetClientRect(main, &client);
+        EXPECT_EQ(client.right, 415);
+        EXPECT_EQ(client.bottom, 363);
+        RECT now{};
+        GetWindowRect(main, &now);
+        EXPECT_EQ(now.left, window.left);
+        EXPECT_EQ(now.top, window.top);
+        const RECT boxNow = ClientRectInParent(box);
+        EXPECT_EQ(boxNow.left, boxBefore.left);
+        EXPECT_EQ(boxNow.right - boxNow.left, boxBefore.right - boxBefore.left);
+        EXPECT_EQ(boxNow.bottom - boxNow.top, boxBefore.bottom - boxBefore.top);
+    }
+
+    // Posted, as any program may: it is handled before the close posted
+    // after it, which hides the window.
+    ASSERT_TRUE(PostMessageA(main, WM_DPICHANGED, MAKEWPARAM(0, 0), 0x10));
+    ASSERT_TRUE(PostMessageA(main, WM_CLOSE, 0, 0));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(main) || !program.Running(); }));
+    ASSERT_TRUE(program.Running()) << "the program died";
+    RECT client{};
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, 415);
+    EXPECT_EQ(client.bottom, 363);
 }
 
 TEST(E2eShell, ProgramFileCarriesVersionManifestAndIcons) {

@@ -8,14 +8,10 @@
 
 #include <gmock/gmock.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace vgwl::test {
 namespace {
@@ -27,38 +23,6 @@ using ::testing::IsEmpty;
 
 const std::string kSettingsError =
     "dialog:error:An error has occurred while trying to apply user settings";
-
-// Closes the dialog if a modal showing has not ended in time, so that a
-// broken Select fails the test instead of hanging it.
-class ModalWatchdog {
-public:
-    explicit ModalWatchdog(HWND dialog)
-        : thread_([this, dialog] {
-              std::unique_lock lock(mutex_);
-              if (!done_cv_.wait_for(lock, 15s, [this] { return done_; })) {
-                  fired_ = true;
-                  PostMessageA(dialog, WM_CLOSE, 0, 0);
-              }
-          }) {}
-    ~ModalWatchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        done_cv_.notify_all();
-        thread_.join();
-    }
-    ModalWatchdog(const ModalWatchdog&) = delete;
-    ModalWatchdog& operator=(const ModalWatchdog&) = delete;
-    bool Fired() const { return fired_; }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_cv_;
-    bool done_ = false;
-    std::atomic<bool> fired_{false};
-    std::thread thread_;
-};
 
 class SelectSoundFixture : public PreferencesTest {
 protected:

@@ -322,7 +322,12 @@ TEST(ShellToolkit, ModalShowingEndsOnCloseAndReenablesTheOtherForms) {
         modal.Close();
     };
     PostMessageA(box.Handle(), BM_CLICK, 0, 0);
-    const ModalResult result = modal.ShowModal();
+    ModalResult result = ModalResult::None;
+    {
+        ModalWatchdog watchdog(modal.Handle());
+        result = modal.ShowModal();
+        EXPECT_FALSE(watchdog.Fired()) << "the modal showing did not end by itself";
+    }
     KillTimer(modal.Handle(), 1);
     EXPECT_EQ(result, ModalResult::Cancel);
     EXPECT_TRUE(ownerDisabledWhileModal);

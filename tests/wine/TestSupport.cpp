@@ -96,6 +96,28 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
+ModalWatchdog::ModalWatchdog(HWND window, std::chrono::milliseconds timeout)
+    : thread_([this, window, timeout] {
+          std::unique_lock lock(mutex_);
+          if (doneChanged_.wait_for(lock, timeout, [this] { return done_; })) {
+              return;
+          }
+          fired_ = true;
+          PostMessageA(window, WM_CLOSE, 0, 0);
+          if (!doneChanged_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) {
+              PostThreadMessageA(GetWindowThreadProcessId(window, nullptr), WM_QUIT, 0, 0);
+          }
+      }) {}
+
+ModalWatchdog::~ModalWatchdog() {
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    doneChanged_.notify_all();
+    thread_.join();
+}
+
 bool DeleteKeyTree(HKEY root, const std::string& path) {
     const LSTATUS status = RegDeleteTreeA(root, path.c_str());
     if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {

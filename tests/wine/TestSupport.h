@@ -3,10 +3,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vgwl::test {
@@ -30,6 +34,27 @@ ProcessResult RunProcess(const std::string& commandLine,
 // Pumps messages until the predicate holds or the timeout passes.
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Closes a window (WM_CLOSE, posted) if the guarded scope has not ended in
+// time, and if that does not end it either, posts WM_QUIT to the window's
+// thread, which ends any modal loop: a loop that never ends fails its test
+// instead of hanging it until the test runner's timeout.
+class ModalWatchdog {
+public:
+    explicit ModalWatchdog(HWND window,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    ~ModalWatchdog();
+    ModalWatchdog(const ModalWatchdog&) = delete;
+    ModalWatchdog& operator=(const ModalWatchdog&) = delete;
+    bool Fired() const { return fired_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable doneChanged_;
+    bool done_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;
+};
 
 // Deletes a registry key and everything below it; true when it is gone.
 bool DeleteKeyTree(HKEY root, const std::string& path);
