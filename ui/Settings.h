@@ -133,7 +133,9 @@ public:
     void UpgradeToSentrel1Click();
 
     // Registry accessor for one block of registry work, on the given root.
-    TRegistry NewRegistry(HKEY root, REGSAM access = KEY_ALL_ACCESS) const;
+    // Reading and setting values is all the program does under its keys, and
+    // all that a member of Users may do on the installed settings key.
+    TRegistry NewRegistry(HKEY root, REGSAM access = KEY_READ | KEY_SET_VALUE) const;
     // An accessor on the settings key, created if missing; it has no current
     // key when the key cannot be opened.
     TRegistry OpenSettingsKey() const;
