@@ -30,6 +30,7 @@ check googletest
 check pulseaudio pulseaudio
 check pulseaudio-utils parecord
 check sox sox
+check nsis makensis
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0
