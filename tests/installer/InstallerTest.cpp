@@ -409,6 +409,140 @@ bool WaitForUninstall() {
         60s);
 }
 
+// A window of the setup's or uninstaller's user interface.
+struct WindowSearch {
+    std::string caption;
+    std::string childText;  // a child whose text contains this
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChildContaining(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    if (ProgramDriver::WindowText(child).find(search->childText) != std::string::npos) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    // The caption may gain a word ("Setup: Completed").
+    if (!IsWindowVisible(window) ||
+        ProgramDriver::WindowText(window).rfind(search->caption, 0) != 0) {
+        return TRUE;
+    }
+    WindowSearch child{search->caption, search->childText, nullptr};
+    EnumChildWindows(window, &FindChildContaining, reinterpret_cast<LPARAM>(&child));
+    if (child.found) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window whose caption starts with the given one, with a
+// child showing the text.
+HWND WaitForWindow(const std::string& caption, const std::string& childText) {
+    WindowSearch search{caption, childText, nullptr};
+    PumpUntil(
+        [&] {
+            search.found = nullptr;
+            EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        30s);
+    return search.found;
+}
+
+HWND ChildContaining(HWND parent, const std::string& text) {
+    WindowSearch search{"", text, nullptr};
+    EnumChildWindows(parent, &FindChildContaining, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Presses a button of a wizard page or message box, as a click does, once
+// it shows the text and takes clicks.
+bool PressWhenReady(HWND window, int id, const std::string& text) {
+    const bool ready = PumpUntil(
+        [&] {
+            HWND button = GetDlgItem(window, id);
+            return button && IsWindowEnabled(button) && IsWindowVisible(button) &&
+                   ProgramDriver::WindowText(button).find(text) != std::string::npos;
+        },
+        30s);
+    if (ready) {
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+    }
+    return ready;
+}
+
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+bool Checked(HWND box) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return state == BST_CHECKED;
+}
+
+void SetChecked(HWND box, bool on) {
+    SendMessageTimeoutA(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0, SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+    auto* texts = reinterpret_cast<std::string*>(param);
+    *texts += "[" + ProgramDriver::ClassOf(child) + ":" + ProgramDriver::WindowText(child) + "]";
+    return TRUE;
+}
+
+// What a window shows, for messages.
+std::string ChildTexts(HWND window) {
+    std::string texts;
+    EnumChildWindows(window, &CollectText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+// Ends a process a failed step leaves waiting for a click.
+struct EndOnExit {
+    HANDLE process;
+    ~EndOnExit() {
+        if (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process, 1);
+        }
+    }
+};
+
+// Ends the uninstaller's copy of itself, when a failed step leaves it.
+struct EndUninstallerOnExit {
+    ~EndUninstallerOnExit() {
+        for (DWORD pid : ProcessesNamed("Au_.exe")) {
+            UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+            if (process) {
+                TerminateProcess(process.get(), 1);
+            }
+        }
+    }
+};
+
+UniqueKernelHandle StartProcess(const std::string& commandLine) {
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        return {};
+    }
+    CloseHandle(pi.hThread);
+    return UniqueKernelHandle(pi.hProcess);
+}
+
 const std::string kSavedWhiteList = "2\r\nexample.com\r\nwww.example.org\r\n";
 
 TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
@@ -670,6 +804,61 @@ TEST(InstallerLifecycle, SilentInstallIntoAnotherFolderAndItsUninstall) {
     EXPECT_FALSE(Exists(dir + "\\VelmoraGWLite.exe"));
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_TRUE(ProcessesNamed("VelmoraGWLite.exe").empty());
+}
+
+// The pages as a user sees them: the finish page's two options with their
+// defaults, and the uninstaller's question, answered "No".
+TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSettings) {
+    const std::string dir = InstallDir();
+    const std::string setupCaption = "Velmora Gatewick Lite Setup";
+    UniqueKernelHandle setup = StartProcess("\"" + kSetup + "\"");
+    ASSERT_TRUE(setup);
+    EndOnExit endSetup{setup.get()};
+    HWND wizard = WaitForWindow(setupCaption, "Next");
+    ASSERT_NE(wizard, nullptr) << "no welcome page";
+    ASSERT_TRUE(PressWhenReady(wizard, 1, "Next")) << ChildTexts(wizard);
+    ASSERT_TRUE(PressWhenReady(wizard, 1, "Install")) << "no folder page: " << ChildTexts(wizard);
+    ASSERT_NE(WaitForWindow(setupCaption, "when I log on"), nullptr)
+        << "no finish page: " << ChildTexts(wizard);
+    HWND startNow = ChildContaining(wizard, "Start Velmora Gatewick Lite now");
+    HWND atLogon = ChildContaining(wizard, "Start Velmora Gatewick Lite when I log on");
+    ASSERT_NE(startNow, nullptr);
+    ASSERT_NE(atLogon, nullptr);
+    EXPECT_TRUE(Checked(startNow));
+    EXPECT_FALSE(Checked(atLogon));
+    SetChecked(atLogon, true);
+    ASSERT_TRUE(PressWhenReady(wizard, 1, "Finish"));
+    ASSERT_EQ(WaitForSingleObject(setup.get(), 30000), WAIT_OBJECT_0);
+    DWORD setupExit = 1;
+    GetExitCodeProcess(setup.get(), &setupExit);
+    EXPECT_EQ(setupExit, 0u);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite"),
+              "\"" + dir + "\\VelmoraGWLite.exe\"");
+    RunningCopy running = FindRunningCopy();
+    ASSERT_NE(running.window, nullptr) << "the program was not started";
+
+    const std::string uninstallCaption = "Velmora Gatewick Lite Uninstall";
+    UniqueKernelHandle uninstaller = StartProcess("\"" + dir + "\\uninstall.exe\"");
+    ASSERT_TRUE(uninstaller);
+    EndUninstallerOnExit endUninstaller;
+    HWND confirm = WaitForWindow(uninstallCaption, "Uninstall");
+    ASSERT_NE(confirm, nullptr) << "no confirmation page";
+    ASSERT_TRUE(PressWhenReady(confirm, 1, "Uninstall")) << ChildTexts(confirm);
+    HWND question = WaitForWindow(uninstallCaption, "Keep your settings and white list");
+    ASSERT_NE(question, nullptr) << "the uninstaller did not ask";
+    Press(question, IDNO);
+    ASSERT_TRUE(PumpUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, 60s));
+    EXPECT_TRUE(PressWhenReady(confirm, 1, "Close")) << ChildTexts(confirm);
+    ASSERT_TRUE(WaitForUninstall());
+
+    EXPECT_EQ(ExitCodeOnceEnded(running), std::optional<DWORD>(0u));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+    EXPECT_FALSE(
+        KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Settings"));
+    EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat"));
+    EXPECT_FALSE(Exists(dir)) << "the program folder is left";
+    EXPECT_FALSE(Exists(Shortcut()));
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
 }
 
 }  // namespace
