@@ -85,8 +85,7 @@ TEST(E2eSessionEnd, ExitRequestEndsTheProgramWithCodeZero) {
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitUntilResident());
     HWND main = program.MainWindow();
-    const UINT request =
-        RegisterWindowMessageA(std::string(contract::kExitRequestMessage).c_str());
+    const UINT request = RegisterWindowMessageA(std::string(contract::kExitRequestMessage).c_str());
     ASSERT_NE(request, 0u);
 
     DWORD_PTR result = 0;
