@@ -19,6 +19,10 @@ inline constexpr std::string_view kSecondCopySearchTitle = "Velmora Gatewick LIT
 inline constexpr unsigned kWmCopyData = 74;
 inline constexpr unsigned kWmTrayIcon = 2025;
 
+// Registered window message that asks the main window to run Exit; the
+// uninstaller sends it. Its parameters carry nothing and are ignored.
+inline constexpr std::string_view kExitRequestMessage = "Corvantis.VelmoraGWLite.ExitRequest";
+
 // Settings shared through the registry, under HKEY_LOCAL_MACHINE.
 inline constexpr std::string_view kSettingsKey =
     "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Settings";

@@ -31,6 +31,7 @@ check pulseaudio pulseaudio
 check pulseaudio-utils parecord
 check sox sox
 check fp-utils chmcmd
+check nsis makensis
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

@@ -44,7 +44,10 @@ public:
     explicit SettingsStore(RegistryOpenHook openHook = {}) : openHook_(std::move(openHook)) {}
 
     // An accessor for one block of registry work, on the given root.
-    [[nodiscard]] TRegistry NewRegistry(HKEY root, REGSAM access = KEY_ALL_ACCESS) const;
+    // Reading and setting values is all the program does under its keys, and
+    // all that a member of Users may do on the installed settings key.
+    [[nodiscard]] TRegistry NewRegistry(HKEY root,
+                                        REGSAM access = KEY_READ | KEY_SET_VALUE) const;
     // An accessor on the settings key, created if missing; it has no current
     // key when the key cannot be opened.
     [[nodiscard]] TRegistry OpenSettingsKey() const;

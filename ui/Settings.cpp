@@ -5,6 +5,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 #include "ui/ProgramFile.h"
+#include "ui/SettingsSession.h"
 
 #include <mmsystem.h>
 
@@ -161,6 +162,9 @@ void TVMGWLPreferences::ShowError(std::string_view text) {
 }
 
 bool TVMGWLPreferences::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (HandleSessionMessage(*this, msg, wParam, result)) {
+        return true;
+    }
     switch (msg) {
         case WM_COPYDATA:
             result = PopupBlockedMessage(wParam, lParam);
