@@ -37,7 +37,9 @@ public:
     static TApplication& Instance();
     static bool HasInstance() noexcept;
 
-    // Prepares the common controls (visual styles) for the forms.
+    // Prepares the common controls (visual styles) and OLE (drag and drop)
+    // for the forms; call it on the user-interface thread before creating
+    // them. OLE is released when the application object goes.
     void Initialize();
 
     HINSTANCE ModuleInstance() const noexcept { return instance_; }
@@ -131,6 +133,7 @@ private:
     bool minimized_ = false;
     bool terminated_ = false;
     bool showingException_ = false;
+    bool oleInitialized_ = false;
     std::function<void(const MessageDialogRequest&)> dialogHandler_;
 };
 

@@ -4,6 +4,7 @@
 #include "toolkit/Form.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <algorithm>
 
@@ -35,6 +36,9 @@ TApplication::~TApplication() {
         (void)smallIcon_.release();
     }
     smallIcon_.reset();
+    if (oleInitialized_) {
+        OleUninitialize();
+    }
     if (gInstance == this) {
         gInstance = nullptr;
     }
@@ -54,6 +58,11 @@ void TApplication::Initialize() {
                                               ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
                                               ICC_LINK_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
+    // Drop targets (dragged links) need OLE on this, the user-interface,
+    // thread before any form registers one.
+    if (!oleInitialized_) {
+        oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
+    }
 }
 
 void TApplication::CreateApplicationWindow() {

@@ -1,14 +1,15 @@
 #include "whitelist/WhiteListFile.h"
 
+#include "whitelist/WhiteListEntry.h"
+
+#include <algorithm>
 #include <limits>
 
 namespace vgwl {
 namespace {
 
 // The white space of the C locale, as fscanf skips it.
-bool IsSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsSpace(int c) { return c != EOF && IsEntrySeparator(static_cast<unsigned char>(c)); }
 
 // Reads the file in blocks: one library call per character would cost more
 // than the parsing itself on a large list.
@@ -79,21 +80,58 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
         return content;
     }
     const auto wanted = static_cast<std::uint64_t>(content.count);
-    while (content.entries.size() < wanted && content.entries.size() < maxEntries) {
+    std::uint64_t read = 0;
+    std::string entry;
+    while (read < wanted && content.entries.size() < maxEntries) {
         c = SkipSpace(in);
         if (c == EOF) {
             break;  // fewer entries than the count: only those present
         }
-        std::string entry;
+        ++read;
+        entry.clear();
+        bool keep = true;
         while (c != EOF && !IsSpace(c)) {
-            if (entry.size() < maxChars) {
+            // A control character would cut the entry short in the table (a
+            // NUL) or show as something else than the file holds.
+            if (IsControlCharacter(static_cast<unsigned char>(c))) {
+                keep = false;
+            }
+            if (entry.size() <= maxChars) {
                 entry.push_back(static_cast<char>(c));
             }
             c = in.Get();
         }
-        content.entries.push_back(std::move(entry));
+        if (keep && entry.size() <= maxChars) {
+            content.entries.push_back(entry);
+        } else {
+            ++content.passedOver;
+        }
     }
     return content;
+}
+
+std::string WhiteListLine(std::string_view text, bool isText, std::int32_t number) {
+    std::string line = isText ? std::string(text) : std::to_string(number);
+    line += "\r\n";
+    return line;
+}
+
+std::string WhiteListFileBytes(const std::vector<std::string>& entries) {
+    std::size_t size = 12;
+    for (const std::string& entry : entries) {
+        size += entry.size() + 2;
+    }
+    std::string bytes;
+    bytes.reserve(size);
+    // The count is a signed 32-bit number in the file's contract.
+    const auto count = static_cast<std::int32_t>(
+        std::min<std::size_t>(entries.size(), std::numeric_limits<std::int32_t>::max()));
+    bytes += WhiteListLine({}, false, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        bytes += entries[static_cast<std::size_t>(i)];
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 }  // namespace vgwl

@@ -1,8 +1,11 @@
 #include "whitelist/WhiteListFile.h"
 
+#include "whitelist/WhiteListEntry.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 namespace vgwl {
@@ -59,12 +62,32 @@ TEST(WhiteListFile, DamagedFilesGiveNoListOrOnlyWhatTheyHold) {
     EXPECT_EQ(Read("99999999999999999999\r\na\r\n").entries, (Entries{"a"}));
 }
 
-TEST(WhiteListFile, LongEntriesAreCutAndTheirRestSkipped) {
+TEST(WhiteListFile, LongEntriesArePassedOverWhole) {
     const std::string longEntry(1000, 'x');
-    const auto content = Read("2\r\n" + longEntry + "\r\nnext\r\n", 63);
-    ASSERT_EQ(content.entries.size(), 2u);
-    EXPECT_EQ(content.entries[0], std::string(63, 'x'));
-    EXPECT_EQ(content.entries[1], "next");
+    const auto content = Read("3\r\n" + longEntry + "\r\n" + std::string(63, 'y') + "\r\n" +
+                                  std::string(64, 'z') + "\r\nnext\r\n",
+                              63);
+    // The long entries count as read: the count still decides where the
+    // list ends, so "next" is not taken in their place.
+    EXPECT_EQ(content.entries, (Entries{std::string(63, 'y')}));
+    EXPECT_EQ(content.passedOver, 2u);
+}
+
+TEST(WhiteListFile, EntriesHoldingControlCharactersArePassedOver) {
+    // A NUL inside an entry would publish "com" and let every .com popup
+    // through: such an entry is no entry at all.
+    const std::string bytes =
+        std::string("4\r\ncom") + '\0' + ".example.org\r\na\x01b\r\n" + "del\x7f\r\nok.example\r\n";
+    const auto content = Read(bytes, 63);
+    EXPECT_EQ(content.entries, (Entries{"ok.example"}));
+    EXPECT_EQ(content.passedOver, 3u);
+    // Bytes above 127 are characters of the code page, not controls.
+    EXPECT_EQ(Read("1\r\nb\xfc\x80"
+                   "cher.de\r\n",
+                   63)
+                  .entries,
+              (Entries{"b\xfc\x80"
+                       "cher.de"}));
 }
 
 TEST(WhiteListFile, NeverMoreThanTheLimitOfEntries) {
@@ -75,6 +98,49 @@ TEST(WhiteListFile, NeverMoreThanTheLimitOfEntries) {
     const auto content = Read(bytes, 499, 10);
     ASSERT_EQ(content.entries.size(), 10u);
     EXPECT_EQ(content.entries.back(), "e9");
+}
+
+TEST(WhiteListFile, WritesTheExactBytes) {
+    EXPECT_EQ(WhiteListFileBytes({}), std::string("0\r\n"));
+    EXPECT_EQ(WhiteListFileBytes({"abc", "xy"}),
+              std::string("\x32\x0d\x0a\x61\x62\x63\x0d\x0a\x78\x79\x0d\x0a"));
+    // Order and letter case as given, never sorted.
+    EXPECT_EQ(WhiteListFileBytes({"Zeta", "alpha"}), "2\r\nZeta\r\nalpha\r\n");
+    EXPECT_EQ(WhiteListLine("ignored", false, -42), "-42\r\n");
+    EXPECT_EQ(WhiteListLine("ignored", false, 0), "0\r\n");
+    EXPECT_EQ(WhiteListLine("a.example", true, 7), "a.example\r\n");
+}
+
+// Every entry the editor accepts comes back from the file unchanged, and in
+// the same number: the writer and the reading rule agree.
+TEST(WhiteListFile, WriterAndReaderAgreeOnEveryAcceptedEntry) {
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(0, 70);
+    Entries accepted;
+    int refused = 0;
+    for (int i = 0; i < 5000; ++i) {
+        std::string entry(static_cast<std::size_t>(length(random)), '\0');
+        for (char& c : entry) {
+            // Mostly printable, now and then anything at all.
+            const int b = byte(random);
+            c = static_cast<char>(b < 200 ? 0x21 + b % 94 : byte(random));
+        }
+        if (CheckWhiteListEntry(entry) == EntryRefusal::None) {
+            accepted.push_back(entry);
+        } else {
+            ++refused;
+        }
+    }
+    accepted.push_back(std::string(63, '\xff'));
+    accepted.push_back("-");
+    accepted.push_back("+5");
+    ASSERT_GT(accepted.size(), 1000u);
+    ASSERT_GT(refused, 100);
+    const auto content = Read(WhiteListFileBytes(accepted), kMaxWhiteListEntryChars);
+    EXPECT_EQ(content.count, static_cast<std::int64_t>(accepted.size()));
+    EXPECT_EQ(content.passedOver, 0u);
+    EXPECT_EQ(content.entries, accepted);
 }
 
 }  // namespace

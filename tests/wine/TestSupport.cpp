@@ -185,4 +185,98 @@ void WriteDword(HKEY root, const std::string& path, const std::string& name, DWO
     }
 }
 
+namespace {
+
+std::string HoldEventName(DWORD pid, const char* what) {
+    return "vgwl-test-hold-" + std::to_string(pid) + "-" + what;
+}
+
+}  // namespace
+
+HeldFile::HeldFile(const std::string& path) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string commandLine = "\"" + std::string(self) + "\" --hold-file \"" + path + "\"";
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start the holding process: " << GetLastError();
+        return;
+    }
+    process_ = pi.hProcess;
+    // The events exist before the child runs, so neither side can miss one.
+    HANDLE ready =
+        CreateEventA(nullptr, TRUE, FALSE, HoldEventName(pi.dwProcessId, "ready").c_str());
+    release_ = CreateEventA(nullptr, TRUE, FALSE, HoldEventName(pi.dwProcessId, "release").c_str());
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    HANDLE waits[2] = {ready, process_};
+    held_ = WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+    CloseHandle(ready);
+    EXPECT_TRUE(held_) << "the other process did not take hold of " << path;
+}
+
+HeldFile::~HeldFile() {
+    if (release_) {
+        SetEvent(release_);
+        CloseHandle(release_);
+    }
+    if (process_) {
+        if (WaitForSingleObject(process_, 30000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_, 9999);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
+    }
+}
+
+int HoldFileOpen(const char* path) {
+    const DWORD pid = GetCurrentProcessId();
+    UniqueKernelHandle ready(
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, HoldEventName(pid, "ready").c_str()));
+    UniqueKernelHandle release(
+        OpenEventA(SYNCHRONIZE, FALSE, HoldEventName(pid, "release").c_str()));
+    if (!ready || !release) {
+        return 3;
+    }
+    UniqueFileHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return 4;
+    }
+    SetEvent(ready.get());
+    // A minute at most: a test that forgets to let go must not leave it behind.
+    return WaitForSingleObject(release.get(), 60000) == WAIT_OBJECT_0 ? 0 : 5;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file) << "cannot write " << path << ": " << GetLastError();
+    DWORD written = 0;
+    ASSERT_TRUE(
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    ASSERT_EQ(written, bytes.size());
+}
+
 }  // namespace vgwl::test

@@ -78,6 +78,33 @@ std::optional<RawValue> ReadRawValue(HKEY root, const std::string& path, const s
 // failure fails the calling test.
 void WriteRawValue(HKEY root, const std::string& path, const RawValue& value);
 
+// Another process that holds a file open without sharing it, as a virus
+// scanner or an editor may: nobody else can open, replace or delete the file
+// while it lives. The file is created when missing.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    // True once the other process holds the file.
+    bool Held() const noexcept { return held_; }
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE release_ = nullptr;
+    bool held_ = false;
+};
+
+// The other process's side of HeldFile: holds `path` until told to let go
+// (or for a minute at most). Returns the process's exit code.
+int HoldFileOpen(const char* path);
+
+// Reads a whole file as bytes; nothing when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+// Writes a whole file; a failure fails the calling test.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
 // Writes a DWORD value, creating the key.
 void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 

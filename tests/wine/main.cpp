@@ -1,8 +1,11 @@
+#include "TestSupport.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -22,6 +25,10 @@ LONG WINAPI EndOnFault(EXCEPTION_POINTERS* info) {
 
 int main(int argc, char** argv) {
     SetUnhandledExceptionFilter(&EndOnFault);
+    // A helper mode: another process that holds a file open (see HeldFile).
+    if (argc == 3 && std::strcmp(argv[1], "--hold-file") == 0) {
+        return vgwl::test::HoldFileOpen(argv[2]);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
