@@ -2,6 +2,7 @@
 // The controls of the forms. Each one is a real standard Windows control, so
 // that screen readers, UI automation and outside tests can read and drive it.
 
+#include "toolkit/BalloonTip.h"
 #include "toolkit/FormDescription.h"
 #include "toolkit/Handles.h"
 
@@ -126,6 +127,12 @@ public:
     // to take it away from the box.
     std::function<void(char& key)> OnKeyPress;
     std::function<void(WORD key)> OnKeyDown;
+    // A balloon under the box saying why its text was not taken; it goes
+    // when the user types, clicks or leaves the box.
+    void ShowBalloonTip(std::string_view title, std::string_view text);
+    void HideBalloonTip();
+    // The text of the balloon shown, empty when none is.
+    [[nodiscard]] std::string BalloonText() const;
 
 protected:
     const char* ClassName() const override { return "EDIT"; }
@@ -133,6 +140,10 @@ protected:
     DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
     void AfterCreate() override { Subclass(); }
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    TBalloonTip balloon_;
+    std::string systemBalloonText_;  // shown by the edit control itself
 };
 
 class TButtonEdit : public TEdit {
@@ -280,6 +291,13 @@ public:
     void AddColumn(const ControlDesc& column, int dpi);
     void Layout(int dpi) override;
     std::function<void(WORD key)> OnKeyDown;
+    // An in-place edit of a caption ended with this text: true keeps it,
+    // false cancels the edit. Without a handler every edit is kept.
+    std::function<bool(int index, const std::string& text)> OnEndLabelEdit;
+    bool HandleNotify(NMHDR* header, LRESULT& result) override;
+    // A balloon pointing at an item, saying why an edit was not taken.
+    void ShowBalloonTip(int index, std::string_view title, std::string_view text);
+    [[nodiscard]] std::string BalloonText() const { return balloon_.Text(); }
 
 protected:
     const char* ClassName() const override { return WC_LISTVIEWA; }
@@ -291,6 +309,7 @@ protected:
 private:
     std::vector<const ControlDesc*> columns_;
     int updateDepth_ = 0;
+    TBalloonTip balloon_;
 };
 
 class TListBox : public TControl {

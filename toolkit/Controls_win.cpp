@@ -231,7 +231,48 @@ void TCheckBox::HandleCommand(WORD code, HWND) {
 
 DWORD TEdit::Style() const { return WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_CLIPCHILDREN; }
 
+void TEdit::ShowBalloonTip(std::string_view title, std::string_view text) {
+    HideBalloonTip();
+    // The edit control's own balloon where it has one (common controls 6 on
+    // Windows); a tracking balloon of ours elsewhere.
+    std::wstring wideTitle(title.size() + 1, L'\0');
+    std::wstring wideText(text.size() + 1, L'\0');
+    wideTitle.resize(static_cast<std::size_t>(
+        std::max(0, MultiByteToWideChar(CP_ACP, 0, title.data(), static_cast<int>(title.size()),
+                                        wideTitle.data(), static_cast<int>(wideTitle.size())))));
+    wideText.resize(static_cast<std::size_t>(
+        std::max(0, MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                        wideText.data(), static_cast<int>(wideText.size())))));
+    EDITBALLOONTIP tip{};
+    tip.cbStruct = sizeof(tip);
+    tip.pszTitle = wideTitle.c_str();
+    tip.pszText = wideText.c_str();
+    tip.ttiIcon = TTI_WARNING;
+    if (SendMessageW(hwnd_, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip))) {
+        systemBalloonText_ = std::string(text);
+        return;
+    }
+    RECT rc{};
+    GetWindowRect(hwnd_, &rc);
+    balloon_.Show(hwnd_, POINT{rc.left + (rc.right - rc.left) / 4, rc.bottom - 2}, title, text);
+}
+
+void TEdit::HideBalloonTip() {
+    if (!systemBalloonText_.empty()) {
+        SendMessageA(hwnd_, EM_HIDEBALLOONTIP, 0, 0);
+        systemBalloonText_.clear();
+    }
+    balloon_.Hide();
+}
+
+std::string TEdit::BalloonText() const {
+    return systemBalloonText_.empty() ? balloon_.Text() : systemBalloonText_;
+}
+
 bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
+    if (msg == WM_KEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_KILLFOCUS) {
+        HideBalloonTip();
+    }
     switch (msg) {
         case WM_GETDLGCODE:
             // Enter must reach the box as a character when someone listens.
@@ -760,7 +801,56 @@ void TListView::EndUpdate() {
     }
 }
 
+bool TListView::HandleNotify(NMHDR* header, LRESULT& result) {
+    if (header->code != LVN_ENDLABELEDITA && header->code != LVN_ENDLABELEDITW) {
+        return false;
+    }
+    result = FALSE;
+    std::string text;
+    int index = -1;
+    if (header->code == LVN_ENDLABELEDITA) {
+        const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(header);
+        if (!info->item.pszText) {
+            return true;  // the user cancelled the edit
+        }
+        text = info->item.pszText;
+        index = info->item.iItem;
+    } else {
+        const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
+        if (!info->item.pszText) {
+            return true;
+        }
+        const int length =
+            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, nullptr, 0, nullptr, nullptr);
+        if (length > 0) {
+            text.resize(static_cast<std::size_t>(length));
+            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, text.data(), length, nullptr,
+                                nullptr);
+            text.resize(static_cast<std::size_t>(length - 1));
+        }
+        index = info->item.iItem;
+    }
+    result = (!OnEndLabelEdit || OnEndLabelEdit(index, text)) ? TRUE : FALSE;
+    return true;
+}
+
+void TListView::ShowBalloonTip(int index, std::string_view title, std::string_view text) {
+    RECT rc{};
+    rc.left = LVIR_LABEL;
+    if (!SendMessageA(hwnd_, LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                      reinterpret_cast<LPARAM>(&rc))) {
+        GetClientRect(hwnd_, &rc);
+        rc.bottom = rc.top + form_.Scale(16);
+    }
+    POINT point{rc.left + form_.Scale(24), rc.bottom};
+    ClientToScreen(hwnd_, &point);
+    balloon_.Show(hwnd_, point, title, text);
+}
+
 bool TListView::SubclassProc(UINT msg, WPARAM w, LPARAM, LRESULT& result) {
+    if (msg == WM_KEYDOWN || msg == WM_LBUTTONDOWN || msg == WM_KILLFOCUS || msg == WM_VSCROLL) {
+        balloon_.Hide();
+    }
     if (msg == WM_KEYDOWN && OnKeyDown) {
         OnKeyDown(static_cast<WORD>(w));
         return false;
