@@ -281,6 +281,8 @@ public:
     void SetCaption(int index, std::string_view caption);
     void Delete(int index);
     void Clear();
+    // Makes room for this many rows ahead of adding them.
+    void Reserve(int count);
     bool Selected(int index) const noexcept;
     void SetSelected(int index, bool selected);
     int SelectedCount() const noexcept;

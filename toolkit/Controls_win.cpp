@@ -766,6 +766,13 @@ void TListView::Delete(int index) {
 
 void TListView::Clear() { SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
 
+void TListView::Reserve(int count) {
+    if (count > Count()) {
+        SendMessageA(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
+                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    }
+}
+
 bool TListView::Selected(int index) const noexcept {
     return (SendMessageA(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) &
             LVIS_SELECTED) != 0;

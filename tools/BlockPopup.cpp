@@ -5,8 +5,8 @@
 //   vgwlblock [--timeout <seconds>] <web address>
 //
 // Exit codes: 0 blocked and answered; 2 wrong arguments; 3 blocking is off;
-// 4 white-listed; 10 front end not running; 11 no white list table; 12 no
-// settings; 13 no answer in time; 14 message not delivered; 15 counter not
+// 4 white-listed; 10 front end not running; 11 white list table unreadable;
+// 12 no settings; 13 no answer in time; 14 message not delivered; 15 counter not
 // written; 20 component not loadable; 21 component lacks its export; 22
 // internal error.
 
@@ -30,7 +30,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitBlockingOff = 3;
 constexpr int kExitWhiteListed = 4;
 constexpr int kExitFrontEndMissing = 10;
-constexpr int kExitTableMissing = 11;
+constexpr int kExitTableUnreadable = 11;
 constexpr int kExitSettingsMissing = 12;
 constexpr int kExitTimeout = 13;
 constexpr int kExitNotifyFailed = 14;
@@ -123,10 +123,9 @@ int Report(const std::string& address, const OlvrexPopupReport& report) {
             return kExitFrontEndMissing;
         case OLVREX_TABLE_MISSING:
             Complain("The white list table " + std::string(vgwl::contract::kWhiteListTableName) +
-                     " does not exist" + ErrorSuffix(report) +
-                     ": start the front end with a saved white list; " + address +
+                     " exists but cannot be read" + ErrorSuffix(report) + "; " + address +
                      " was not blocked");
-            return kExitTableMissing;
+            return kExitTableUnreadable;
         case OLVREX_SETTINGS_MISSING:
             Complain("The settings key " + settingsKey + " is missing or its value " +
                      std::string(vgwl::contract::kValueBlockingOn) + " is not a number" +

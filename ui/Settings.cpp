@@ -146,6 +146,7 @@ void TVMGWLPreferences::WireEvents() {
     RzButtonEdit1->OnKeyPress = [this](char& key) { RzButtonEdit1KeyPress(key); };
     RzBitBtn1->OnClick = [this] { RzBitBtn1Click(); };
     RzURLLabel3->OnClick = [this] { UpgradeToSentrel1Click(); };
+    WireWhiteList();
 
     for (TBitBtn* button : {RzBitBtn1, RzBitBtn2, RzBitBtn4}) {
         button->SetColors(kPictureButtonColors);

@@ -16,10 +16,12 @@
 #include "component/ComponentRegistrar.h"
 #include "notify/NotificationReaction.h"
 #include "settings/SettingsStore.h"
+#include "toolkit/DropTarget.h"
 #include "toolkit/Form.h"
 #include "toolkit/Handles.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Registry.h"
+#include "whitelist/WhiteListEditor.h"
 #include "whitelist/WhiteListPublisher.h"
 
 #include <windows.h>
@@ -99,6 +101,8 @@ public:
     // The settings as stored in the registry; the check boxes and SoundIndex
     // are the live copy that the rest of the program reads.
     const SettingsStore& Store() const noexcept { return store_; }
+    // The shared white list table as this program last published it.
+    const WhiteListPublisher& Publisher() const noexcept { return publisher_; }
     // The sound selection dialog, once the start-up has created it.
     void SetSelectSound(TSelectSound* dialog) noexcept { selectSound_ = dialog; }
 
@@ -140,9 +144,24 @@ public:
 
     // White list.
     void PublishWhiteList();
+    // True when no row of ListView1 has this caption (whole, case-sensitive).
+    bool IsNewWhiteListEntry(const std::string& text) const;
+    void RzEdit1KeyPress(char& key);
+    void RzBitBtn2Click();
+    void ListView1KeyDown(WORD key);
+    void DMTextTarget1Drop();
+    // Replaces the rows with the saved list, when there is one.
+    void LoadWhiteListView();
+    void RzBitBtn4Click();
+    // Appends one line to the existing file: the text when `isText` is set,
+    // else the number in decimal. Throws FileOpenError when the file cannot
+    // be opened.
+    void AppendWhiteListLine(const std::string& text, const std::string& path, bool isText,
+                             std::int32_t number);
+    // The drop target on ListView1: web links dragged from a browser.
+    TDropTarget DMTextTarget1;
 
     // Counter, help and links.
-    void LoadWhiteListView();
     void ContentsandTopics1Click();
     void OnlineSupport1Click();
     void OnlineFAQs1Click();
@@ -170,12 +189,17 @@ private:
     // Opens a document or address with its associated program.
     void OpenWithShell(const std::string& target);
     void ApplyCheckBox(SettingSwitch which);
+    void WireWhiteList();
+    void AddWhiteListEntry();
+    bool ListView1EndEdit(int index, const std::string& text);
+    std::string WhiteListPath() const;
 
     PreferencesServices services_;
     SettingsStore store_;
     NotificationReaction notification_;
     ComponentRegistrar registrar_;
     WhiteListPublisher publisher_;
+    WhiteListEditor whiteList_;  // in step with ListView1's rows
     TSelectSound* selectSound_ = nullptr;
     UINT taskbarCreatedMessage_ = 0;
 };

@@ -1,45 +1,166 @@
-// The White List page: the working copy of the white list in ListView1.
+// The White List page: the working copy of the white list in ListView1, its
+// entry box, the drop target, and Save. The rules live in whitelist/: what an
+// entry may be, the duplicate index, the file and the table.
 #include "ui/Settings.h"
 
+#include "toolkit/AnsiText.h"
+#include "toolkit/Application.h"
 #include "toolkit/FilePaths.h"
 #include "whitelist/WhiteListFile.h"
+#include "whitelist/WhiteListSave.h"
 
-#include <cstdio>
-#include <memory>
+#include <string>
+#include <vector>
 
 namespace vgwl {
 
 namespace {
 
-// The loader's buffer held 499 characters and the NUL.
-constexpr std::size_t kMaxViewEntryChars = 499;
-constexpr std::size_t kMaxViewEntries = 100000;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
+constexpr char kNotAddedTitle[] = "Not added";
+constexpr char kNotChangedTitle[] = "Not changed";
+constexpr char kSaveFailed[] = "The white list could not be saved.";
 
 }  // namespace
 
-void TVMGWLPreferences::LoadWhiteListView() {
-    const std::string path = ExtractFilePath(services_.programPath) + kWhiteListFileName;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        return;  // nothing saved yet: the view keeps its rows
+void TVMGWLPreferences::WireWhiteList() {
+    RzEdit1->OnKeyPress = [this](char& key) { RzEdit1KeyPress(key); };
+    RzBitBtn2->OnClick = [this] { RzBitBtn2Click(); };
+    RzBitBtn4->OnClick = [this] { RzBitBtn4Click(); };
+    ListView1->OnKeyDown = [this](WORD key) { ListView1KeyDown(key); };
+    ListView1->OnEndLabelEdit = [this](int index, const std::string& text) {
+        return ListView1EndEdit(index, text);
+    };
+    DMTextTarget1.OnDrop = [this](const std::vector<std::u16string>&) { DMTextTarget1Drop(); };
+    // Without OLE on this thread the list simply takes no drops.
+    (void)DMTextTarget1.Register(ListView1->Handle());
+}
+
+std::string TVMGWLPreferences::WhiteListPath() const {
+    return ExtractFilePath(services_.programPath) + kWhiteListFileName;
+}
+
+bool TVMGWLPreferences::IsNewWhiteListEntry(const std::string& text) const {
+    return whiteList_.IsNew(text);
+}
+
+void TVMGWLPreferences::RzEdit1KeyPress(char& key) {
+    if (key == '\r') {
+        AddWhiteListEntry();
     }
-    const WhiteListFileContent content =
-        ReadWhiteList(file.get(), kMaxViewEntryChars, kMaxViewEntries);
-    file.reset();
-    if (!content.hasCount) {
-        return;  // not a white list: the view keeps its rows
+}
+
+void TVMGWLPreferences::RzBitBtn2Click() { AddWhiteListEntry(); }
+
+void TVMGWLPreferences::AddWhiteListEntry() {
+    const std::string text = RzEdit1->Text();
+    const EntryRefusal refusal = whiteList_.CheckAdd(text);
+    if (refusal != EntryRefusal::None) {
+        // The text stays in the box for the user to mend.
+        RzEdit1->ShowBalloonTip(kNotAddedTitle, EntryRefusalText(refusal));
+        return;
     }
     ListView1->BeginUpdate();
-    ListView1->Clear();
-    // No duplicate test: an entry listed twice is shown twice.
-    for (const std::string& entry : content.entries) {
-        ListView1->Add(entry);
+    ListView1->Add(text);
+    whiteList_.Added(text);
+    ListView1->EndUpdate();
+    RzEdit1->HideBalloonTip();
+    RzEdit1->SetText("");
+}
+
+void TVMGWLPreferences::ListView1KeyDown(WORD key) {
+    // Any modifier with Delete does the same.
+    if (key != VK_DELETE || ListView1->SelectedCount() == 0) {
+        return;
+    }
+    ListView1->BeginUpdate();
+    for (int index = ListView1->FirstSelected(); index >= 0; index = ListView1->FirstSelected()) {
+        whiteList_.Removed(ListView1->Caption(index));
+        ListView1->Delete(index);
     }
     ListView1->EndUpdate();
+}
+
+bool TVMGWLPreferences::ListView1EndEdit(int index, const std::string& text) {
+    const std::string before = ListView1->Caption(index);
+    const EntryRefusal refusal = whiteList_.CheckEdit(before, text);
+    if (refusal != EntryRefusal::None) {
+        ListView1->ShowBalloonTip(index, kNotChangedTitle, EntryRefusalText(refusal));
+        return false;
+    }
+    whiteList_.Changed(before, text);
+    return true;
+}
+
+void TVMGWLPreferences::DMTextTarget1Drop() {
+    // Each link tested against the rows and the links before it; links that
+    // make no entry are passed over.
+    const std::vector<std::string> entries =
+        whiteList_.DropEntries(DMTextTarget1.DroppedLines(), &ExactAnsi);
+    if (entries.empty()) {
+        return;
+    }
+    ListView1->BeginUpdate();
+    for (const std::string& entry : entries) {
+        ListView1->Add(entry);
+        whiteList_.Added(entry);
+    }
+    ListView1->EndUpdate();
+}
+
+void TVMGWLPreferences::LoadWhiteListView() {
+    const auto content = ReadWhiteListFile(WhiteListPath());
+    if (!content || !content->hasCount) {
+        return;  // nothing saved yet, or not a white list: the view keeps its rows
+    }
+    // One update for the whole list: a redraw per row would cost more than
+    // the rows themselves.
+    ListView1->BeginUpdate();
+    ListView1->Clear();
+    whiteList_.Cleared();
+    ListView1->Reserve(static_cast<int>(content->entries.size()));
+    // No duplicate test: an entry listed twice is shown twice.
+    for (const std::string& entry : content->entries) {
+        ListView1->Add(entry);
+        whiteList_.Added(entry);
+    }
+    ListView1->EndUpdate();
+}
+
+void TVMGWLPreferences::RzBitBtn4Click() {
+    const int count = ListView1->Count();
+    std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        entries.push_back(ListView1->Caption(i));
+    }
+    // The whole file at once, put in place of the old one in one step: a
+    // save that fails leaves the saved list as it was.
+    const WhiteListSaveResult saved =
+        SaveWhiteListFile(WhiteListPath(), WhiteListFileBytes(entries));
+    if (!saved.saved) {
+        ShowError(std::string(kSaveFailed) + "\n\n" + saved.reason);
+        return;
+    }
+    PublishWhiteList();
+    const WhiteListPublication& published = publisher_.Last();
+    if (!published.published) {
+        Application().MessageDialog(
+            MessageDialogType::Warning,
+            "The white list was saved, but the blocking component could not be given it: it "
+            "keeps the list it had until Velmora Gatewick Lite is started again.");
+    } else if (published.inTable < published.listed) {
+        Application().MessageDialog(
+            MessageDialogType::Warning,
+            "The white list was saved, but the blocking component sees only the first " +
+                std::to_string(published.inTable) + " of its " + std::to_string(published.listed) +
+                " entries: another program holds the white list table open, so it cannot grow. "
+                "Close your web browsers and press Save again.");
+    }
+}
+
+void TVMGWLPreferences::AppendWhiteListLine(const std::string& text, const std::string& path,
+                                            bool isText, std::int32_t number) {
+    AppendWhiteListFileLine(path, WhiteListLine(text, isText, number));
 }
 
 }  // namespace vgwl

@@ -292,9 +292,16 @@ std::optional<std::string> DroppedLinkEntry(std::u16string_view link, const Ansi
     for (const char16_t c : link) {
         ascii = ascii && c < 0x80;
     }
+    const std::size_t scheme = SchemeLength(link);
+    const std::u16string_view host =
+        HostOf(link.substr(scheme, AuthorityEnd(link, scheme) - scheme));
+    bool asciiHost = true;
+    for (const char16_t c : host) {
+        asciiHost = asciiHost && c < 0x80;
+    }
     if (ascii) {
         entry = std::string(link.begin(), link.end());
-    } else if (toAnsi) {
+    } else if (asciiHost && toAnsi) {
         entry = toAnsi(link);
     }
     if (!entry) {

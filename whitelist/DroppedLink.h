@@ -2,9 +2,10 @@
 // How a web link dropped onto the white list becomes an entry. Links arrive
 // as UTF-16; entries are 8-bit text in the system's ANSI code page.
 //
-// - A link that the code page holds exactly is kept as dropped.
+// - A link whose host is plain ASCII and that the code page holds exactly
+//   is kept as dropped.
 // - Any other link is written in ASCII: its host in the form that domain
-//   names take on the wire (each label with characters beyond ASCII in
+//   names take on the wire, as browsers ask for it (each label with characters beyond ASCII in
 //   lower case and as "xn--" + Punycode), everything else with its
 //   characters beyond ASCII percent-encoded as UTF-8. No character is ever
 //   replaced by a question mark or a look-alike.

@@ -110,6 +110,17 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
     return content;
 }
 
+std::optional<WhiteListFileContent> ReadWhiteListFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) {
+        return std::nullopt;
+    }
+    WhiteListFileContent content =
+        ReadWhiteList(file, kMaxWhiteListEntryChars, kWhiteListMaxEntries);
+    std::fclose(file);
+    return content;
+}
+
 std::string WhiteListLine(std::string_view text, bool isText, std::int32_t number) {
     std::string line = isText ? std::string(text) : std::to_string(number);
     line += "\r\n";

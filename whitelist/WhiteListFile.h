@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,12 @@ struct WhiteListFileContent {
 // is the list the blocking component gets. Memory stays bounded whatever the
 // file holds.
 WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::size_t maxEntries);
+
+// Opens the file at `path` and reads it by the rule above, with the table's
+// limits (63 characters, kWhiteListMaxEntries): the one reading that the list
+// view and the shared table both use. Nothing when the file cannot be opened
+// (above all, when no list has been saved yet).
+[[nodiscard]] std::optional<WhiteListFileContent> ReadWhiteListFile(const std::string& path);
 
 // One line of the file with its CR LF: the text when `isText` is set, else
 // the number in decimal (a minus sign only when negative).

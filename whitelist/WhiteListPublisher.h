@@ -4,28 +4,47 @@
 // program ends, and the number of bytes this program may write into it.
 
 #include "toolkit/Handles.h"
+#include "whitelist/WhiteListFile.h"
 
 #include <cstddef>
 #include <string>
 
 namespace vgwl {
 
+// What one publish did.
+struct WhiteListPublication {
+    bool published = false;   // false: no file, not a white list, or no table
+    std::size_t listed = 0;   // entries the file gives
+    std::size_t inTable = 0;  // entries the table now holds, in file order
+};
+
 class WhiteListPublisher {
 public:
     // Keeps a damaged or huge file from asking for a huge table: 100000
     // entries are 6.4 MB of shared memory.
-    static constexpr std::size_t kMaxPublishedEntries = 100000;
+    static constexpr std::size_t kMaxPublishedEntries = kWhiteListMaxEntries;
 
     // Copies the white list file beside the program into the table. Nothing
-    // happens, and nothing is reported, when there is no file, the file is
-    // not a white list, or the table cannot be created or mapped.
-    void Publish(const std::string& programPath);
+    // happens when there is no file, the file is not a white list, or the
+    // table cannot be created or mapped. A list that needs more room than
+    // the table has gets a new, larger table when no other program holds
+    // the old one; otherwise only the entries that fit are published, and
+    // the result says so.
+    WhiteListPublication Publish(const std::string& programPath);
 
+    // What the last publish did.
+    [[nodiscard]] const WhiteListPublication& Last() const noexcept { return last_; }
     [[nodiscard]] bool HoldsTable() const noexcept { return static_cast<bool>(table_); }
+    // The entries the table has room for, once held.
+    [[nodiscard]] std::size_t Capacity() const noexcept;
 
 private:
+    // Creates the table, or opens the one another program still holds.
+    bool CreateTable(std::size_t entries);
+
     UniqueKernelHandle table_;
     std::size_t tableBytes_ = 0;  // 0: a table of an earlier run, size unknown
+    WhiteListPublication last_;
 };
 
 }  // namespace vgwl

@@ -2,68 +2,93 @@
 
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
-#include "whitelist/WhiteListFile.h"
 #include "whitelist/WhiteListTable.h"
 
 #include <windows.h>
 
-#include <cstdio>
-#include <memory>
 #include <span>
 
 namespace vgwl {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
+// The bytes that may be written through a view: the table's own size when
+// this program created it, else the mapped region.
+std::size_t ViewBytes(void* view, std::size_t known) {
+    if (known != 0) {
+        return known;
+    }
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(view, &info, sizeof(info)) == 0) {
+        return 0;
+    }
+    return info.RegionSize;
+}
+
+std::size_t SlotsIn(std::size_t bytes) {
+    return bytes < contract::kWhiteListCountSize
+               ? 0
+               : (bytes - contract::kWhiteListCountSize) / contract::kWhiteListSlotSize;
+}
 
 }  // namespace
 
-void WhiteListPublisher::Publish(const std::string& programPath) {
-    const std::string path = ExtractFilePath(programPath) + kWhiteListFileName;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) {
-        return;  // no saved list yet: nothing is published
+bool WhiteListPublisher::CreateTable(std::size_t entries) {
+    // Sized from the entries actually read, never from the count alone,
+    // which a damaged file can make arbitrarily large.
+    const std::size_t bytes = WhiteListTableSize(entries);
+    const std::string name(contract::kWhiteListTableName);
+    HANDLE table = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(bytes), name.c_str());
+    if (!table) {
+        return false;
     }
-    const WhiteListFileContent content =
-        ReadWhiteList(file.get(), contract::kWhiteListMaxEntryChars, kMaxPublishedEntries);
-    file.reset();
-    if (!content.hasCount) {
-        return;  // not a white list file: the table keeps what it has
-    }
+    // An existing table keeps the size it was created with.
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    table_.reset(table);
+    tableBytes_ = existed ? 0 : bytes;
+    return true;
+}
 
-    // The table is sized from the entries actually read, never from the
-    // count alone, which a damaged file can make arbitrarily large.
+std::size_t WhiteListPublisher::Capacity() const noexcept {
     if (!table_) {
-        const std::size_t bytes = WhiteListTableSize(content.entries.size());
-        const std::string name(contract::kWhiteListTableName);
-        HANDLE table = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                          static_cast<DWORD>(bytes), name.c_str());
-        if (!table) {
-            return;
-        }
-        const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-        table_.reset(table);
-        tableBytes_ = existed ? 0 : bytes;
+        return 0;
+    }
+    if (tableBytes_ != 0) {
+        return SlotsIn(tableBytes_);
+    }
+    UniqueMappedView view(MapViewOfFile(table_.get(), FILE_MAP_READ, 0, 0, 0));
+    return view ? SlotsIn(ViewBytes(view.get(), 0)) : 0;
+}
+
+WhiteListPublication WhiteListPublisher::Publish(const std::string& programPath) {
+    last_ = WhiteListPublication{};
+    WhiteListPublication& result = last_;
+    const auto content = ReadWhiteListFile(ExtractFilePath(programPath) + kWhiteListFileName);
+    if (!content || !content->hasCount) {
+        return result;  // no saved list, or not a white list: the table keeps what it has
+    }
+    result.listed = content->entries.size();
+
+    if (table_ && Capacity() < result.listed) {
+        // The table cannot grow while it exists. Let go of it: when nobody
+        // else holds it, it ceases to exist and is made again at the new
+        // size; when the component holds it, the same table comes back.
+        table_.reset();
+    }
+    if (!table_ && !CreateTable(result.listed)) {
+        return result;
     }
     UniqueMappedView view(MapViewOfFile(table_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!view) {
-        return;
+        return result;
     }
-    std::size_t bytes = tableBytes_;
-    if (bytes == 0) {
-        // A table left by an earlier run, of a size this run did not choose:
-        // the mapped region bounds what may be written.
-        MEMORY_BASIC_INFORMATION info{};
-        if (VirtualQuery(view.get(), &info, sizeof(info)) == 0) {
-            return;
-        }
-        bytes = info.RegionSize;
-    }
-    // Only the entries that fit are published, and the count says so: no
-    // slot within the count keeps bytes of an earlier list.
-    WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes), content.entries);
+    const std::size_t bytes = ViewBytes(view.get(), tableBytes_);
+    // Only the entries that fit are written, and the count says so: no slot
+    // within the count keeps bytes of an earlier list.
+    result.inTable = WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes),
+                                         content->entries);
+    result.published = true;
+    return result;
 }
 
 }  // namespace vgwl

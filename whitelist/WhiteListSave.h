@@ -25,6 +25,12 @@ struct WhiteListSaveResult {
 [[nodiscard]] WhiteListSaveResult SaveWhiteListFile(const std::string& path,
                                                     std::string_view content);
 
+// Appends `line` (its bytes as given) to the end of the existing file at
+// `path`, which is held without sharing while it is written. Throws
+// FileOpenError when the file cannot be opened (it is never created) and
+// when the line cannot be written in full.
+void AppendWhiteListFileLine(const std::string& path, std::string_view line);
+
 // The system's message for a Win32 error code, in the ANSI code page.
 [[nodiscard]] std::string SystemErrorText(DWORD error);
 

@@ -1,5 +1,6 @@
 #include "whitelist/WhiteListSave.h"
 
+#include "toolkit/Exceptions.h"
 #include "toolkit/Handles.h"
 
 #include <algorithm>
@@ -90,6 +91,24 @@ DWORD ReplaceExisting(const std::string& path, const std::string& temp) {
 }
 
 }  // namespace
+
+void AppendWhiteListFileLine(const std::string& path, std::string_view line) {
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw FileOpenError("Cannot open file \"" + path + "\". " +
+                            SystemErrorText(GetLastError()));
+    }
+    LARGE_INTEGER end{};
+    DWORD written = 0;
+    if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END) ||
+        line.size() > std::numeric_limits<DWORD>::max() ||
+        !WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+        throw FileOpenError("Cannot write file \"" + path + "\". " +
+                            SystemErrorText(GetLastError()));
+    }
+}
 
 WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view content) {
     const std::string temp = path + ".new";

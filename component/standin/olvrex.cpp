@@ -35,9 +35,7 @@ constexpr ULONG_PTR kCopyDataTag = 0x4F4C5652;  // "OLVR"
 // EPWC is shown as a signed 32-bit number: it stops rather than turn negative.
 constexpr DWORD kMaxPopupCount = static_cast<DWORD>(std::numeric_limits<std::int32_t>::max());
 
-std::string Str(std::string_view view) {
-    return std::string(view);
-}
+std::string Str(std::string_view view) { return std::string(view); }
 
 struct DwordValue {
     bool present = false;
@@ -118,12 +116,19 @@ std::uint32_t ElapsedMilliseconds(LARGE_INTEGER start, LARGE_INTEGER end,
 }
 
 // Reads the table through a read-only view, never past the view's mapped size:
-// the count in the table is not trusted to fit.
+// the count in the table is not trusted to fit. A missing table is an empty
+// white list; a table that exists but cannot be read gives nothing.
 std::optional<std::vector<std::string>> ReadSharedWhiteList(OlvrexPopupReport& report) {
     const std::string name = Str(contract::kWhiteListTableName);
     vgwl::UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str()));
     if (!mapping) {
-        report.systemError = GetLastError();
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            // No white list saved yet, or no front end running: nothing is
+            // white-listed, and popups are blocked as always.
+            return std::vector<std::string>{};
+        }
+        report.systemError = error;
         return std::nullopt;
     }
     vgwl::UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));

@@ -16,7 +16,7 @@ enum OlvrexPopupResult {
     OLVREX_BLOCKING_OFF = 1,       /* VGWPBStatus is 0: let through */
     OLVREX_WHITE_LISTED = 2,       /* an entry of the shared table lets it through */
     OLVREX_FRONT_END_MISSING = 10, /* blocked and counted, but no front end window */
-    OLVREX_TABLE_MISSING = 11,     /* no shared table "VMGWLITE": nothing done */
+    OLVREX_TABLE_MISSING = 11,     /* table "VMGWLITE" exists but cannot be read: nothing done */
     OLVREX_SETTINGS_MISSING = 12,  /* no settings key, or VGWPBStatus not a DWORD */
     OLVREX_FRONT_END_TIMEOUT = 13, /* blocked and counted, no answer in time */
     OLVREX_NOTIFY_FAILED = 14,     /* blocked and counted, the message could not be sent */

@@ -72,9 +72,12 @@ TEST(DroppedLink, AsciiAndAnsiLinksAreKeptAsDropped) {
               "http://www.example.com/a?b=c#d");
     EXPECT_EQ(DroppedLinkEntry(u"www.Example.com", Latin1), "www.Example.com");
     // The code page holds it: kept in the code page, not rewritten.
+    EXPECT_EQ(DroppedLinkEntry(u"http://www.example.fr/caf\u00e9", Latin1),
+              "http://www.example.fr/caf\xe9");
+    // A host beyond ASCII is written as browsers ask for it, even when the
+    // code page could hold it.
     EXPECT_EQ(DroppedLinkEntry(u"http://b\u00fccher.de/caf\u00e9", Latin1),
-              "http://b\xfc"
-              "cher.de/caf\xe9");
+              "http://xn--bcher-kva.de/caf%C3%A9");
 }
 
 TEST(DroppedLink, NonAnsiLinksBecomeAsciiWithoutQuestionMarks) {

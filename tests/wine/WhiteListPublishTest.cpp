@@ -136,20 +136,46 @@ TEST_F(WhiteListPublish, AnEmptiedListIsPublishedAsEmpty) {
     EXPECT_EQ(t.count(), 0) << "removed entries must not stay in force";
 }
 
-TEST_F(WhiteListPublish, ALongerListThanTheTablePublishesOnlyWhatFits) {
+TEST_F(WhiteListPublish, ALongerListGetsALargerTableWhenNobodyElseHoldsIt) {
     WriteList("2\r\na\r\nb\r\n");
     CreateWindow();
     WriteList("4\r\nw\r\nx\r\ny\r\nz\r\n");
     Window().PublishWhiteList();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
-    // The table was created for two entries (132 bytes) and cannot grow.
-    EXPECT_EQ(t.count(), 2);
-    EXPECT_EQ(t.slot(0), "w");
-    EXPECT_EQ(t.slot(1), "x");
-    for (std::size_t i = 132; i < t.size; ++i) {
-        ASSERT_EQ(t.bytes()[i], 0) << "written past the table at " << i;
+    EXPECT_EQ(t.count(), 4);
+    EXPECT_EQ(t.slot(3), "z");
+}
+
+TEST_F(WhiteListPublish, ALongerListThanAHeldTablePublishesOnlyWhatFits) {
+    // 63 entries fill the first page of the table exactly (4 + 63 * 64 bytes
+    // and the rest of the page), so that the 64th has no room in it.
+    std::string list = "63\r\n";
+    for (int i = 0; i < 63; ++i) {
+        list += "e" + std::to_string(i) + "\r\n";
     }
+    WriteList(list);
+    CreateWindow();
+    {
+        // The component holds the table: it cannot be made again.
+        Table held = OpenTable();
+        ASSERT_TRUE(held.view);
+        WriteList("65\r\n" + list.substr(4) + "x63\r\nx64\r\n");
+        Window().PublishWhiteList();
+        const WhiteListPublication& last = Window().Publisher().Last();
+        EXPECT_TRUE(last.published);
+        EXPECT_EQ(last.listed, 65u);
+        EXPECT_EQ(last.inTable, 63u);
+        EXPECT_EQ(held.count(), 63);
+        EXPECT_EQ(held.slot(62), "e62");
+    }
+    // Once let go, the next publish makes the table large enough.
+    Window().PublishWhiteList();
+    EXPECT_EQ(Window().Publisher().Last().inTable, 65u);
+    Table t = OpenTable();
+    ASSERT_TRUE(t.view);
+    EXPECT_EQ(t.count(), 65);
+    EXPECT_EQ(t.slot(64), "x64");
 }
 
 TEST_F(WhiteListPublish, ADamagedCountPublishesOnlyTheEntriesPresent) {
