@@ -309,9 +309,12 @@ protected:
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
+    static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
+
     std::vector<const ControlDesc*> columns_;
     int updateDepth_ = 0;
     TBalloonTip balloon_;
+    WNDPROC listProc_ = nullptr;
 };
 
 class TListBox : public TControl {

@@ -74,7 +74,7 @@ void TVMGWLPreferences::ListView1KeyDown(WORD key) {
     }
     ListView1->BeginUpdate();
     for (int index = ListView1->FirstSelected(); index >= 0; index = ListView1->FirstSelected()) {
-        whiteList_.Removed(ListView1->Caption(index));
+        whiteList_.RemovedAt(static_cast<std::size_t>(index));
         ListView1->Delete(index);
     }
     ListView1->EndUpdate();
@@ -87,7 +87,7 @@ bool TVMGWLPreferences::ListView1EndEdit(int index, const std::string& text) {
         ListView1->ShowBalloonTip(index, kNotChangedTitle, EntryRefusalText(refusal));
         return false;
     }
-    whiteList_.Changed(before, text);
+    whiteList_.ChangedAt(static_cast<std::size_t>(index), text);
     return true;
 }
 
@@ -127,22 +127,27 @@ void TVMGWLPreferences::LoadWhiteListView() {
 }
 
 void TVMGWLPreferences::RzBitBtn4Click() {
-    const int count = ListView1->Count();
-    std::vector<std::string> entries;
-    entries.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        entries.push_back(ListView1->Caption(i));
+    // The editor holds the rows in step with the view; should anything have
+    // changed the view behind its back, the view's own captions count.
+    const std::vector<std::string>* entries = &whiteList_.Rows();
+    std::vector<std::string> captions;
+    if (entries->size() != static_cast<std::size_t>(ListView1->Count())) {
+        for (int i = 0; i < ListView1->Count(); ++i) {
+            captions.push_back(ListView1->Caption(i));
+        }
+        entries = &captions;
     }
     // The whole file at once, put in place of the old one in one step: a
     // save that fails leaves the saved list as it was.
     const WhiteListSaveResult saved =
-        SaveWhiteListFile(WhiteListPath(), WhiteListFileBytes(entries));
+        SaveWhiteListFile(WhiteListPath(), WhiteListFileBytes(*entries));
     if (!saved.saved) {
         ShowError(std::string(kSaveFailed) + "\n\n" + saved.reason);
         return;
     }
-    PublishWhiteList();
-    const WhiteListPublication& published = publisher_.Last();
+    // The table gets what the file now holds, as the reading rule gives it
+    // back: the entries just written.
+    const WhiteListPublication& published = publisher_.PublishEntries(*entries);
     if (!published.published) {
         Application().MessageDialog(
             MessageDialogType::Warning,

@@ -44,28 +44,41 @@ void WhiteListEditor::Added(std::string_view caption) {
     } else {
         ++it->second;
     }
-    ++count_;
+    rows_.emplace_back(caption);
 }
 
-void WhiteListEditor::Removed(std::string_view caption) {
+void WhiteListEditor::Forget(std::string_view caption) {
     auto it = captions_.find(caption);
-    if (it == captions_.end()) {
-        return;
-    }
-    if (--it->second == 0) {
+    if (it != captions_.end() && --it->second == 0) {
         captions_.erase(it);
     }
-    --count_;
 }
 
-void WhiteListEditor::Changed(std::string_view from, std::string_view to) {
-    Removed(from);
-    Added(to);
+void WhiteListEditor::RemovedAt(std::size_t index) {
+    if (index >= rows_.size()) {
+        return;
+    }
+    Forget(rows_[index]);
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void WhiteListEditor::ChangedAt(std::size_t index, std::string_view caption) {
+    if (index >= rows_.size()) {
+        return;
+    }
+    Forget(rows_[index]);
+    auto it = captions_.find(caption);
+    if (it == captions_.end()) {
+        captions_.emplace(std::string(caption), 1);
+    } else {
+        ++it->second;
+    }
+    rows_[index] = std::string(caption);
 }
 
 void WhiteListEditor::Cleared() noexcept {
+    rows_.clear();
     captions_.clear();
-    count_ = 0;
 }
 
 }  // namespace vgwl

@@ -1,8 +1,9 @@
 #pragma once
-// The white list editor's own state: which captions the list view holds, as
-// a multiset kept in step with the view, so that the duplicate test costs
-// one hash look-up instead of a scan of every caption. The view stays the
-// working copy; this class knows no window. Portable: no Windows header.
+// The white list editor's own state: the rows of the list view in order, and
+// a multiset of them, both kept in step with the view. The duplicate test
+// then costs one hash look-up instead of a scan of every caption, and a save
+// takes the rows without asking the view for each one. This class knows no
+// window. Portable: no Windows header.
 
 #include "whitelist/DroppedLink.h"
 #include "whitelist/WhiteListEntry.h"
@@ -32,13 +33,16 @@ public:
     [[nodiscard]] std::vector<std::string> DropEntries(const std::vector<std::u16string>& links,
                                                        const AnsiEncoder& toAnsi) const;
 
-    // The view changed: keep in step.
+    // The view changed: keep in step. Rows are appended at the end, and
+    // removed or changed by their index; an index out of range changes
+    // nothing.
     void Added(std::string_view caption);
-    void Removed(std::string_view caption);
-    void Changed(std::string_view from, std::string_view to);
+    void RemovedAt(std::size_t index);
+    void ChangedAt(std::size_t index, std::string_view caption);
     void Cleared() noexcept;
-    // Number of captions held, duplicates included.
-    [[nodiscard]] std::size_t Count() const noexcept { return count_; }
+    // The rows, in the view's order, duplicates included.
+    [[nodiscard]] const std::vector<std::string>& Rows() const noexcept { return rows_; }
+    [[nodiscard]] std::size_t Count() const noexcept { return rows_.size(); }
 
 private:
     struct Hash {
@@ -47,8 +51,10 @@ private:
             return std::hash<std::string_view>{}(text);
         }
     };
+    void Forget(std::string_view caption);
+
+    std::vector<std::string> rows_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> captions_;
-    std::size_t count_ = 0;
 };
 
 }  // namespace vgwl

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace vgwl {
 
@@ -30,7 +31,10 @@ public:
     // the table has gets a new, larger table when no other program holds
     // the old one; otherwise only the entries that fit are published, and
     // the result says so.
-    WhiteListPublication Publish(const std::string& programPath);
+    const WhiteListPublication& Publish(const std::string& programPath);
+    // The same for entries just written to the file: the table gets what
+    // the reading rule gives back from them, without reading the file again.
+    const WhiteListPublication& PublishEntries(const std::vector<std::string>& written);
 
     // What the last publish did.
     [[nodiscard]] const WhiteListPublication& Last() const noexcept { return last_; }
@@ -41,6 +45,7 @@ public:
 private:
     // Creates the table, or opens the one another program still holds.
     bool CreateTable(std::size_t entries);
+    const WhiteListPublication& PublishList(const std::vector<std::string>& entries);
 
     UniqueKernelHandle table_;
     std::size_t tableBytes_ = 0;  // 0: a table of an earlier run, size unknown

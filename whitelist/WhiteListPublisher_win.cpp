@@ -2,10 +2,12 @@
 
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
+#include "whitelist/WhiteListEntry.h"
 #include "whitelist/WhiteListTable.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <span>
 
 namespace vgwl {
@@ -60,15 +62,42 @@ std::size_t WhiteListPublisher::Capacity() const noexcept {
     return view ? SlotsIn(ViewBytes(view.get(), 0)) : 0;
 }
 
-WhiteListPublication WhiteListPublisher::Publish(const std::string& programPath) {
-    last_ = WhiteListPublication{};
-    WhiteListPublication& result = last_;
+const WhiteListPublication& WhiteListPublisher::Publish(const std::string& programPath) {
     const auto content = ReadWhiteListFile(ExtractFilePath(programPath) + kWhiteListFileName);
     if (!content || !content->hasCount) {
-        return result;  // no saved list, or not a white list: the table keeps what it has
+        // No saved list, or not a white list: the table keeps what it has.
+        last_ = WhiteListPublication{};
+        return last_;
     }
-    result.listed = content->entries.size();
+    return PublishList(content->entries);
+}
 
+const WhiteListPublication& WhiteListPublisher::PublishEntries(
+    const std::vector<std::string>& written) {
+    const bool asRead = written.size() <= kMaxPublishedEntries &&
+                        std::all_of(written.begin(), written.end(), [](const std::string& entry) {
+                            return CheckWhiteListEntry(entry) == EntryRefusal::None;
+                        });
+    if (asRead) {
+        return PublishList(written);
+    }
+    std::vector<std::string> entries;
+    for (const std::string& entry : written) {
+        if (entries.size() == kMaxPublishedEntries) {
+            break;
+        }
+        if (CheckWhiteListEntry(entry) == EntryRefusal::None) {
+            entries.push_back(entry);
+        }
+    }
+    return PublishList(entries);
+}
+
+const WhiteListPublication& WhiteListPublisher::PublishList(
+    const std::vector<std::string>& entries) {
+    last_ = WhiteListPublication{};
+    WhiteListPublication& result = last_;
+    result.listed = entries.size();
     if (table_ && Capacity() < result.listed) {
         // The table cannot grow while it exists. Let go of it: when nobody
         // else holds it, it ceases to exist and is made again at the new
@@ -85,8 +114,8 @@ WhiteListPublication WhiteListPublisher::Publish(const std::string& programPath)
     const std::size_t bytes = ViewBytes(view.get(), tableBytes_);
     // Only the entries that fit are written, and the count says so: no slot
     // within the count keeps bytes of an earlier list.
-    result.inTable = WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes),
-                                         content->entries);
+    result.inTable =
+        WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes), entries);
     result.published = true;
     return result;
 }

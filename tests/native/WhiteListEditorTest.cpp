@@ -67,25 +67,28 @@ TEST(WhiteListEntryRule, RefusalTable) {
     EXPECT_NE(EntryRefusalText(EntryRefusal::TooLong).find("63"), std::string::npos);
 }
 
-TEST(WhiteListEditor, IsNewFollowsTheViewAsAMultiset) {
+TEST(WhiteListEditor, RowsAndDuplicateTestFollowTheView) {
     WhiteListEditor editor;
     EXPECT_TRUE(editor.IsNew("a")) << "always new in an empty view";
     // A file listing an entry twice shows it twice: removing one copy
     // leaves it listed.
     editor.Added("a");
-    editor.Added("a");
     editor.Added("b");
-    EXPECT_EQ(editor.Count(), 3u);
-    editor.Removed("a");
+    editor.Added("a");
+    EXPECT_EQ(editor.Rows(), (Entries{"a", "b", "a"}));
+    editor.RemovedAt(0);
+    EXPECT_EQ(editor.Rows(), (Entries{"b", "a"}));
     EXPECT_FALSE(editor.IsNew("a"));
-    editor.Removed("a");
+    editor.RemovedAt(1);
     EXPECT_TRUE(editor.IsNew("a"));
-    EXPECT_EQ(editor.Count(), 1u);
-    editor.Removed("not listed");  // nothing to take away
-    EXPECT_EQ(editor.Count(), 1u);
-    editor.Changed("b", "c");
+    EXPECT_EQ(editor.Rows(), (Entries{"b"}));
+    editor.RemovedAt(5);  // no such row: nothing changes
+    editor.ChangedAt(3, "z");
+    EXPECT_EQ(editor.Rows(), (Entries{"b"}));
+    editor.ChangedAt(0, "c");
     EXPECT_TRUE(editor.IsNew("b"));
     EXPECT_FALSE(editor.IsNew("c"));
+    EXPECT_EQ(editor.Rows(), (Entries{"c"}));
     editor.Cleared();
     EXPECT_TRUE(editor.IsNew("c"));
     EXPECT_EQ(editor.Count(), 0u);
