@@ -19,6 +19,7 @@ namespace vgwl::test {
 namespace {
 
 using Rows = std::vector<std::string>;
+using namespace std::chrono_literals;
 
 class WhiteListPage : public PreferencesTest {
 protected:
@@ -286,6 +287,22 @@ TEST_F(WhiteListPage, ShowingReloadsTheSavedListWhenThereIsOne) {
     EXPECT_EQ(ViewRows(), (Rows{"ok.example"}));
     Window().PublishWhiteList();
     EXPECT_EQ(TableSlots(), "1:ok.example,");
+}
+
+// A damaged entry with a NUL inside ("com" NUL ".example.org") would reach
+// the table as "com" and let every .com popup through. Through the whole
+// road, file to table to component, it is passed over.
+TEST_F(WhiteListPage, ADamagedEntryLetsNothingThroughOnTheWholeRoad) {
+    WriteFileBytes(ListFile(), std::string("2\r\ncom") + '\0' + ".example.org\r\nok.example\r\n");
+    CreateWindow();  // publishes the saved list, as the start does
+    EXPECT_EQ(TableSlots(), "1:ok.example,");
+    const std::string tool = "\"" + DistDir() + "vgwlblock.exe\" ";
+    const ProcessResult popup = RunProcess(tool + "http://www.popup.com/", 60s);
+    EXPECT_EQ(popup.exitCode, 0u) << "blocked: " << popup.output;
+    const ProcessResult trusted = RunProcess(tool + "http://www.ok.example/", 60s);
+    EXPECT_EQ(trusted.exitCode, 4u) << "white-listed: " << trusted.output;
+    Window().Show();
+    EXPECT_EQ(ViewRows(), (Rows{"ok.example"})) << "the rows agree with the table";
 }
 
 TEST_F(WhiteListPage, InPlaceEditsAreKeptOrRefusedWithTheReason) {
