@@ -54,6 +54,12 @@ struct Kernel {
     static pointer Invalid() noexcept { return nullptr; }
     static void Close(pointer h) noexcept { ::CloseHandle(h); }
 };
+// Files: CreateFileA reports failure as INVALID_HANDLE_VALUE, not null.
+struct File {
+    using pointer = HANDLE;
+    static pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(pointer h) noexcept { ::CloseHandle(h); }
+};
 struct Key {
     using pointer = HKEY;
     static pointer Invalid() noexcept { return nullptr; }
@@ -97,6 +103,7 @@ struct Hook {
 }  // namespace handle_traits
 
 using UniqueKernelHandle = UniqueHandle<handle_traits::Kernel>;
+using UniqueFileHandle = UniqueHandle<handle_traits::File>;
 using UniqueHkey = UniqueHandle<handle_traits::Key>;
 using UniqueHicon = UniqueHandle<handle_traits::Icon>;
 using UniqueHmenu = UniqueHandle<handle_traits::Menu>;
