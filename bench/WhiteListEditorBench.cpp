@@ -10,6 +10,7 @@
 #include "toolkit/Handles.h"
 #include "ui/Settings.h"
 #include "whitelist/WhiteListFile.h"
+#include "whitelist/WhiteListSave.h"
 #include "whitelist/WhiteListTable.h"
 
 #include <windows.h>
@@ -188,6 +189,7 @@ int main() {
             FlushFileBuffers(file.get());
         });
     const double publish = Median([] {}, [&] { window.PublishWhiteList(); });
+    const double saveFile = Median([] {}, [&] { (void)SaveWhiteListFile(listFile, savedBytes); });
 
     std::printf("White List page with %d entries (median of %d rounds)\n", kEntries, kRounds);
     bench::Report("baseline: bare LVM_INSERTITEM loop", insertLoop, insertLoop, kEntries);
@@ -200,6 +202,8 @@ int main() {
     bench::Report("baseline: one WriteFile + one table write", writeBaseline, writeBaseline,
                   kEntries);
     bench::Report("RzBitBtn4Click, save + publish (aim: <= 3)", save, writeBaseline, kEntries);
+    bench::Report("  of which the safe replace (temp, flush, swap)", saveFile, writeBaseline,
+                  kEntries);
     bench::Report("publish from the file, as at start", publish, writeBaseline, kEntries);
     bench::Report("baseline: one WriteFile + FlushFileBuffers", flushBaseline, flushBaseline,
                   kEntries);

@@ -74,20 +74,28 @@ namespace {
 // that fails half way can then always give it back.
 DWORD ReplaceExisting(const std::string& path, const std::string& temp) {
     const std::string backup = path + ".old";
-    (void)DeleteFileA(backup.c_str());  // a leftover of an interrupted save
-    if (ReplaceFileA(path.c_str(), temp.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr)) {
-        (void)DeleteFileA(backup.c_str());
-        return ERROR_SUCCESS;
+    for (int attempt = 0;; ++attempt) {
+        if (ReplaceFileA(path.c_str(), temp.c_str(), backup.c_str(),
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            (void)DeleteFileA(backup.c_str());
+            return ERROR_SUCCESS;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old file went to the backup name and the new one could not
+            // follow into its place: the old one goes back.
+            (void)MoveFileExA(backup.c_str(), path.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            return error;
+        }
+        // Otherwise the old file kept its name, so a file under the backup
+        // name is a leftover of an interrupted save, which a system may
+        // refuse to replace: it goes, and the replace is tried once more.
+        if (attempt > 0 || GetFileAttributesA(backup.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            !DeleteFileA(backup.c_str())) {
+            return error;
+        }
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-        // The old file went to the backup name and the new one could not
-        // follow into its place: the old one goes back.
-        (void)MoveFileExA(backup.c_str(), path.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
-    return error;
 }
 
 }  // namespace

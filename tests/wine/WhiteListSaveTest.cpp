@@ -66,10 +66,14 @@ TEST_F(WhiteListSave, ReplacesTheWholeOldContent) {
     EXPECT_EQ(ReadFileBytes(Path()), kNew);
     EXPECT_FALSE(Exists(Path() + ".new"));
     EXPECT_FALSE(Exists(Path() + ".old"));
-    // A leftover of an interrupted save is simply overwritten.
+    // Leftovers of an interrupted save are simply overwritten.
     WriteFileBytes(Path() + ".new", "garbage");
-    EXPECT_TRUE(SaveWhiteListFile(Path(), kOld).saved);
+    WriteFileBytes(Path() + ".old", "older");
+    const WhiteListSaveResult again = SaveWhiteListFile(Path(), kOld);
+    EXPECT_TRUE(again.saved) << again.reason;
     EXPECT_EQ(ReadFileBytes(Path()), kOld);
+    EXPECT_FALSE(Exists(Path() + ".new"));
+    EXPECT_FALSE(Exists(Path() + ".old"));
 }
 
 TEST_F(WhiteListSave, AReadOnlyFileStaysAsItIs) {
