@@ -13,4 +13,6 @@ TSplashScreen::TSplashScreen(TApplication& app) : TForm(app, kSplashScreenForm) 
         LoadPictureResource(app.ModuleInstance(), VGWL_RES_SPLASH_NAME, VGWL_RES_SPLASH_TYPE));
 }
 
+void TSplashScreen::ReleasePicture() { Image1->SetPicture({}); }
+
 }  // namespace vgwl

@@ -8,6 +8,8 @@ namespace vgwl {
 class TSplashScreen : public TForm {
 public:
     explicit TSplashScreen(TApplication& app);
+    // The picture is needed only while the splash is up.
+    void ReleasePicture();
 
     TImage* Image1 = nullptr;
 };

@@ -36,9 +36,11 @@ if(WIN32)
     if(MSVC)
         set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
+    # Sound playback (winmm) is not linked: it is loaded from the system
+    # folder when a sound is first played (toolkit/SystemLibrary.h).
     add_library(vgwl_win32_libs INTERFACE)
     target_link_libraries(vgwl_win32_libs INTERFACE user32 gdi32 comctl32 shell32 advapi32
-                                                    winmm msimg32 ole32 oleaut32 windowscodecs uuid
+                                                    msimg32 ole32 oleaut32 windowscodecs uuid
                                                     shlwapi)
     if(CMAKE_CROSSCOMPILING)
         set(VGWL_WINE_STATE ${PROJECT_BINARY_DIR}/wine)

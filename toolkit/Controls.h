@@ -100,6 +100,7 @@ protected:
     const char* ClassName() const override { return "SysLink"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
     void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 };
 
 class TCheckBox : public TControl {

@@ -2,6 +2,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/SharedGdi.h"
 
 #include <commctrl.h>
 
@@ -120,26 +121,21 @@ void TForm::RegisterWindowClass() const {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.hIcon = LoadIconA(app_.ModuleInstance(), "MAINICON");
-    wc.hIconSm =
-        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0));
+    // Shared: every form class shows the same small icon.
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
     if (!RegisterClassExA(&wc)) {
         throw ToolkitError("Cannot register the window class " + className);
     }
 }
 
 void TForm::CreateFonts() {
+    // Shared with every other form and control asking for the same font.
     fonts_.clear();
-    auto make = [this](const FontDesc& f) {
-        const std::string face(f.face);
-        return UniqueGdiObject(CreateFontA(
-            -Scale(f.heightPx), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
-            f.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
-    };
-    formFont_ = make(desc_.font);
+    formFont_ = SharedFont(desc_.font, dpi_);
     for (const ControlDesc& c : desc_.controls) {
         if (c.font) {
-            fonts_.push_back({c.font, make(*c.font)});
+            fonts_.push_back({c.font, SharedFont(*c.font, dpi_)});
         }
     }
 }
@@ -148,11 +144,11 @@ HFONT TForm::FontFor(const ControlDesc& desc) const {
     if (desc.font) {
         for (const FontEntry& entry : fonts_) {
             if (entry.desc == desc.font) {
-                return static_cast<HFONT>(entry.font.get());
+                return entry.font;
             }
         }
     }
-    return static_cast<HFONT>(formFont_.get());
+    return formFont_;
 }
 
 void TForm::CreateControls() {
@@ -229,8 +225,16 @@ void TForm::CreateControls() {
                                " has an unknown parent " + std::string(ordered[i]->parent));
         }
     }
+}
 
-    // Hints become tooltips.
+void TForm::CreateHints() {
+    // Hints become tooltips, made when the form is first shown: a hidden
+    // form's tooltip window would only hold fonts.
+    const bool anyHint = std::any_of(controls_.begin(), controls_.end(),
+                                     [](const auto& c) { return !c->Desc().hint.empty(); });
+    if (tooltip_ || !anyHint) {
+        return;
+    }
     tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_.get(),
@@ -302,6 +306,7 @@ void TForm::Show() {
     if (!Visible()) {
         FormShow();
     }
+    CreateHints();
     ShowWindow(hwnd_.get(), SW_SHOW);
 }
 

@@ -4,6 +4,7 @@
 #include "resources/FormDescriptions.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/SystemLibrary.h"
 #include "ui/ProgramFile.h"
 
 #include <mmsystem.h>
@@ -17,11 +18,14 @@ PreferencesServices PreferencesServices::Platform() {
         return Shell_NotifyIconA(message, data);
     };
     s.playSound = [](const char* path, HMODULE module, DWORD flags) {
-        return PlaySoundA(path, module, flags);
+        static const auto play = SystemFunction<decltype(&PlaySoundA)>("winmm.dll", "PlaySoundA");
+        return play ? play(path, module, flags) : FALSE;
     };
     s.shellOpen = [](HWND owner, const std::string& file) {
+        static const auto open =
+            SystemFunction<decltype(&ShellExecuteA)>("shell32.dll", "ShellExecuteA");
         // The shell reports a missing program itself; nothing is added here.
-        (void)ShellExecuteA(owner, "Open", file.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        (void)(open && open(owner, "Open", file.c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
     };
     s.programPath = ProgramFilePath();
     return s;
