@@ -12,6 +12,9 @@ public:
     void ReleasePicture();
 
     TImage* Image1 = nullptr;
+
+protected:
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
 
 }  // namespace vgwl

@@ -51,7 +51,9 @@ void TApplication::CreateApplicationWindow() {
     wc.hInstance = instance_;
     wc.lpszClassName = kApplicationClass;
     wc.hIcon = LoadIconA(instance_, "MAINICON");
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0));
+    // Shared with the form classes, which show the same small icon.
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     RegisterClassExA(&wc);  // already registered by an earlier object: fine
 

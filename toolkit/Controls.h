@@ -323,6 +323,8 @@ public:
 protected:
     const char* ClassName() const override { return "STATIC"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE; }
+    void AfterCreate() override { Subclass(); }
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
     UniqueGdiObject picture_;

@@ -872,6 +872,15 @@ bool TListBox::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 
 // ---------------------------------------------------------------- TImage
 
+bool TImage::SubclassProc(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    // No frame to paint; painting none spares a cached device context.
+    if (msg == WM_NCPAINT) {
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
 void TImage::SetPicture(UniqueGdiObject bitmap) {
     auto* previous = reinterpret_cast<HGDIOBJ>(
         SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
