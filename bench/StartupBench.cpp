@@ -437,6 +437,13 @@ int main(int argc, char** argv) {
     Row("time to resident, as measured", v, "ms", 0, 0, "CreateProcess to answered WM_NULL");
     v[kProduct] -= kSplashMilliseconds;
     Row("  product less the 1.5 s splash", v, "ms", 0, 1.5, "the same, less 1500 ms");
+    for (int id = 0; id < kProgramCount; ++id) {
+        std::string each;
+        for (const StartFigures& f : starts[id]) {
+            each += " " + std::to_string(static_cast<long>(f.residentMs));
+        }
+        std::printf("%-30s %s:%s ms\n", "    each start", programs[id].label, each.c_str());
+    }
     column([](const StartFigures& f) { return f.memory.privateBytes / 1024.0; }, v);
     Row("private memory after 5 s", v, "KB", 0, 1.2, "GetProcessMemoryInfo PagefileUsage");
     column([](const StartFigures& f) { return f.memory.workingSet / 1024.0; }, v);
