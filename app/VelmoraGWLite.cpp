@@ -54,7 +54,10 @@ int RunProgram(HINSTANCE instance) {
 
     try {
         TSplashScreen& splash = app.CreateOwnedForm<TSplashScreen>();
-        splash.Show();
+        // Shown without taking the focus from whatever the user is doing:
+        // activating it would also wake the input method, which loads COM
+        // into the process for good.
+        ShowWindow(splash.Handle(), SW_SHOWNOACTIVATE);
         UpdateWindow(splash.Handle());
 
         app.Initialize();
@@ -65,6 +68,7 @@ int RunProgram(HINSTANCE instance) {
 
         Sleep(kSplashMilliseconds);
         splash.Close();
+        splash.ReleasePicture();
 
         app.HideApplicationWindow();
         app.SetShowMainForm(false);

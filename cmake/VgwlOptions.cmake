@@ -35,9 +35,11 @@ if(WIN32)
     if(MSVC)
         set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
+    # Sound playback (winmm) is not linked: it is loaded from the system
+    # folder when a sound is first played (toolkit/SystemLibrary.h).
     add_library(vgwl_win32_libs INTERFACE)
     target_link_libraries(vgwl_win32_libs INTERFACE user32 gdi32 comctl32 shell32 advapi32
-                                                    winmm msimg32 ole32 oleaut32 windowscodecs uuid
+                                                    msimg32 ole32 oleaut32 windowscodecs uuid
                                                     shlwapi)
     if(CMAKE_CROSSCOMPILING)
         set(VGWL_WINE_STATE ${PROJECT_BINARY_DIR}/wine)
@@ -46,13 +48,35 @@ if(WIN32)
     endif()
 endif()
 
-# Puts a built program or library into the dist folder, as it is installed.
+# Moves the debug information of a linked program or library into
+# <build>/symbols/<file>.debug, strips the file and leaves a link to its debug
+# file behind (.gnu_debuglink): what ships is lean (Wine reads every section
+# of an image into private memory), and a crash address can still be read:
+#   addr2line -f -e build/mingw64/symbols/VelmoraGWLite.exe.debug ADDRESS
+set(VGWL_SYMBOLS_DIR ${PROJECT_BINARY_DIR}/symbols)
+function(vgwl_split_debug_info target)
+    if(NOT MINGW OR NOT CMAKE_OBJCOPY)
+        return()
+    endif()
+    set(_debug ${VGWL_SYMBOLS_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
+    add_custom_command(
+        TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${VGWL_SYMBOLS_DIR}
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${_debug}
+        COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${_debug}
+                $<TARGET_FILE:${target}>
+        VERBATIM)
+endfunction()
+
+# Puts a built program or library into the dist folder, as it is installed:
+# without its debug information, which stays in the build tree.
 function(vgwl_install_to_dist target)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VGWL_DIST_DIR}
                                                LIBRARY_OUTPUT_DIRECTORY ${VGWL_DIST_DIR})
     foreach(cfg DEBUG RELEASE RELWITHDEBINFO MINSIZEREL)
         set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY_${cfg} ${VGWL_DIST_DIR})
     endforeach()
+    vgwl_split_debug_info(${target})
 endfunction()
 
 # Running the Windows tests needs Wine; the 32-bit build only has to compile.

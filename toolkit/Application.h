@@ -122,7 +122,6 @@ private:
     HINSTANCE instance_;
     // The small icon belongs to the window class, which this object
     // registers and unregisters when no earlier object has done so.
-    UniqueHicon smallIcon_;
     bool registeredClass_ = false;
     UniqueHwnd window_;
     UniqueHhook getMessageHook_;

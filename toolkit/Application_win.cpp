@@ -30,12 +30,10 @@ TApplication::~TApplication() {
     getMessageHook_.reset();
     DestroyForms();
     window_.reset();
-    // While another object's window still uses the class, it stays, and so
-    // must its icon.
-    if (registeredClass_ && !UnregisterClassA(kApplicationClass, instance_)) {
-        (void)smallIcon_.release();
+    if (registeredClass_) {
+        // Fails while another object's window still uses the class: it stays.
+        (void)UnregisterClassA(kApplicationClass, instance_);
     }
-    smallIcon_.reset();
     if (oleInitialized_) {
         OleUninitialize();
     }
@@ -75,13 +73,12 @@ void TApplication::CreateApplicationWindow() {
         wc.hInstance = instance_;
         wc.lpszClassName = kApplicationClass;
         wc.hIcon = LoadIconA(instance_, "MAINICON");  // shared: never freed
-        UniqueHicon smallIcon(
-            static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, 0)));
-        wc.hIconSm = smallIcon.get();
+        // Shared with the form classes, which show the same small icon.
+        wc.hIconSm =
+            static_cast<HICON>(LoadImageA(instance_, "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         if (RegisterClassExA(&wc)) {
             registeredClass_ = true;
-            smallIcon_ = std::move(smallIcon);
         }
         // Otherwise the window below cannot be created and says so.
     }

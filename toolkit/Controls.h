@@ -104,6 +104,7 @@ protected:
     const char* ClassName() const override { return "SysLink"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
     void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 };
 
 class TCheckBox : public TControl {
@@ -349,6 +350,8 @@ public:
 protected:
     const char* ClassName() const override { return "STATIC"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE; }
+    void AfterCreate() override { Subclass(); }
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
     UniqueGdiObject picture_;

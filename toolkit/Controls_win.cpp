@@ -19,7 +19,9 @@ int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 int RaisedOffset(int dpi) { return std::max(1, ScaleFor(1, dpi)); }
 
 SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
-    HDC dc = GetDC(hwnd);
+    // A memory DC made for the measuring and deleted after it: a window's DC
+    // would leave a cached device context behind for every window measured.
+    HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
     HGDIOBJ old = SelectObject(dc, font);
     RECT rc{0, 0, wrap ? maxWidth : 0, 0};
@@ -27,7 +29,7 @@ SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
     DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
               DT_CALCRECT | DT_NOPREFIX | (wrap ? DT_WORDBREAK : DT_SINGLELINE));
     SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
+    DeleteDC(dc);
     return SIZE{rc.right - rc.left, rc.bottom - rc.top};
 }
 
@@ -179,6 +181,16 @@ bool TLabel::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 void TUrlLabel::AfterCreate() {
     const std::string markup = "<a>" + std::string(desc_.caption) + "</a>";
     SetWindowTextA(hwnd_, markup.c_str());
+    Subclass();
+}
+
+bool TUrlLabel::SubclassProc(UINT msg, WPARAM, LPARAM, LRESULT&) {
+    if (msg == WM_DESTROY) {
+        // Wine's link control deletes the font it holds when it goes; the
+        // font is shared with the whole form, so it is taken back first.
+        DefSubclassProc(hwnd_, WM_SETFONT, 0, FALSE);
+    }
+    return false;
 }
 
 void TUrlLabel::Layout(int dpi) {
@@ -343,15 +355,6 @@ void TButtonEdit::HandleCommand(WORD code, HWND from) {
 DWORD TBitBtn::Style() const { return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW; }
 
 void TBitBtn::AfterCreate() {
-    HINSTANCE instance = form_.Application().ModuleInstance();
-    if (desc_.glyph) {
-        glyph_.reset(LoadImageA(instance, MAKEINTRESOURCEA(desc_.glyph), IMAGE_BITMAP, 0, 0,
-                                LR_CREATEDIBSECTION));
-    }
-    if (desc_.glyphDisabled) {
-        glyphDisabled_.reset(LoadImageA(instance, MAKEINTRESOURCEA(desc_.glyphDisabled),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    }
     // A picture-only button carries its hint as its accessible name.
     if (desc_.caption.empty() && !desc_.hint.empty()) {
         const std::string name(desc_.hint);
@@ -409,6 +412,20 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
     }
     DeleteObject(frameBrush);
 
+    // Each glyph is made when it is first drawn: a hidden form needs none,
+    // and the grey one only a disabled button.
+    auto load = [this](int id, UniqueGdiObject& glyph) {
+        if (id != 0 && !glyph) {
+            glyph.reset(LoadImageA(form_.Application().ModuleInstance(), MAKEINTRESOURCEA(id),
+                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        }
+    };
+    if (disabled) {
+        load(desc_.glyphDisabled, glyphDisabled_);
+    }
+    if (!disabled || !glyphDisabled_) {
+        load(desc_.glyph, glyph_);
+    }
     HGDIOBJ glyph = (disabled && glyphDisabled_) ? glyphDisabled_.get() : glyph_.get();
     const int glyphSize = ScaleFor(16, dpi);
     const std::string caption(desc_.caption);
@@ -1011,9 +1028,24 @@ bool TListBox::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 
 // ---------------------------------------------------------------- TImage
 
+bool TImage::SubclassProc(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    // No frame to paint; painting none spares a cached device context.
+    if (msg == WM_NCPAINT) {
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
 void TImage::SetPicture(UniqueGdiObject bitmap) {
+    auto* previous = reinterpret_cast<HGDIOBJ>(
+        SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
+    // A 32-bit picture may be copied by the control; the copy it hands back
+    // is the caller's to free, the original is freed with picture_.
+    if (previous && previous != picture_.get()) {
+        DeleteObject(previous);
+    }
     picture_ = std::move(bitmap);
-    SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
 }
 
 }  // namespace vgwl

@@ -91,6 +91,7 @@ private:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     void RegisterWindowClass() const;
     void CreateControls();
+    void CreateHints();
     void ApplyLayout();
     void LayoutControls();
     void CreateFonts();
@@ -107,10 +108,10 @@ private:
     std::vector<std::unique_ptr<TControl>> controls_;
     struct FontEntry {
         const FontDesc* desc;
-        UniqueGdiObject font;
+        HFONT font;  // shared (toolkit/SharedGdi.h), never deleted here
     };
     std::vector<FontEntry> fonts_;
-    UniqueGdiObject formFont_;
+    HFONT formFont_ = nullptr;
     bool inModal_ = false;
     ModalResult modalResult_ = ModalResult::None;
 };

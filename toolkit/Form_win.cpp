@@ -2,6 +2,7 @@
 
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/SharedGdi.h"
 
 #include <commctrl.h>
 
@@ -120,35 +121,26 @@ void TForm::RegisterWindowClass() const {
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.hIcon = LoadIconA(app_.ModuleInstance(), "MAINICON");
-    UniqueHicon smallIcon(
-        static_cast<HICON>(LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, 0)));
-    wc.hIconSm = smallIcon.get();
+    // Shared: every form class shows the same small icon, which the system
+    // keeps for the life of the module.
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageA(app_.ModuleInstance(), "MAINICON", IMAGE_ICON, 16, 16, LR_SHARED));
     if (!RegisterClassExA(&wc)) {
         throw ToolkitError("Cannot register the window class " + className);
     }
-    // The class keeps the icon for the rest of the process.
-    (void)smallIcon.release();
 }
 
 void TForm::CreateFonts() {
-    auto make = [this](const FontDesc& f) {
-        const std::string face(f.face);
-        return UniqueGdiObject(CreateFontA(
-            -Scale(f.heightPx), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE,
-            f.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
-    };
-    UniqueGdiObject formFont = make(desc_.font);
-    std::vector<FontEntry> fonts;
+    // Shared with every other form and control asking for the same font, and
+    // kept for the process: the controls may still hold the fonts of the old
+    // DPI until they are handed the new ones below.
+    fonts_.clear();
+    formFont_ = SharedFont(desc_.font, dpi_);
     for (const ControlDesc& c : desc_.controls) {
         if (c.font) {
-            fonts.push_back({c.font, make(*c.font)});
+            fonts_.push_back({c.font, SharedFont(*c.font, dpi_)});
         }
     }
-    // The controls hold the old fonts until they are handed the new ones:
-    // the old ones go only when this function returns.
-    std::swap(formFont_, formFont);
-    std::swap(fonts_, fonts);
     for (const auto& control : controls_) {
         SendMessageA(control->Handle(), WM_SETFONT,
                      reinterpret_cast<WPARAM>(FontFor(control->Desc())), FALSE);
@@ -159,11 +151,11 @@ HFONT TForm::FontFor(const ControlDesc& desc) const {
     if (desc.font) {
         for (const FontEntry& entry : fonts_) {
             if (entry.desc == desc.font) {
-                return static_cast<HFONT>(entry.font.get());
+                return entry.font;
             }
         }
     }
-    return static_cast<HFONT>(formFont_.get());
+    return formFont_;
 }
 
 void TForm::CreateControls() {
@@ -240,8 +232,16 @@ void TForm::CreateControls() {
                                " has an unknown parent " + std::string(ordered[i]->parent));
         }
     }
+}
 
-    // Hints become tooltips.
+void TForm::CreateHints() {
+    // Hints become tooltips, made when the form is first shown: a hidden
+    // form's tooltip window would only hold fonts.
+    const bool anyHint = std::any_of(controls_.begin(), controls_.end(),
+                                     [](const auto& c) { return !c->Desc().hint.empty(); });
+    if (tooltip_ || !anyHint) {
+        return;
+    }
     tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_.get(),
@@ -348,6 +348,7 @@ void TForm::Show() {
     if (!Visible()) {
         FormShow();
     }
+    CreateHints();
     ShowWindow(hwnd_.get(), SW_SHOW);
 }
 

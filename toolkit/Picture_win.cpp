@@ -1,5 +1,7 @@
 #include "toolkit/Picture.h"
 
+#include "toolkit/SystemLibrary.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 
@@ -26,20 +28,67 @@ private:
     T* p_ = nullptr;
 };
 
-// Balances a successful CoInitializeEx on this thread.
-class ComScope {
+// The decoder is needed once, for the splash: COM and the imaging library are
+// loaded from the system folder for the decoding and let go right after, so
+// that the resident program does not carry them.
+class ComLibrary {
 public:
-    ComScope() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
+    ComLibrary() : module_(LoadSystemLibrary("ole32.dll")) {
+        if (module_) {
+            initialize_ = Lookup<decltype(&CoInitializeEx)>("CoInitializeEx");
+            uninitialize_ = Lookup<decltype(&CoUninitialize)>("CoUninitialize");
+        }
+        ok_ = initialize_ && uninitialize_ &&
+              SUCCEEDED(initialize_(nullptr, COINIT_APARTMENTTHREADED));
+    }
+    ~ComLibrary() {
         if (ok_) {
-            CoUninitialize();
+            uninitialize_();
         }
     }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    ComLibrary(const ComLibrary&) = delete;
+    ComLibrary& operator=(const ComLibrary&) = delete;
+
+    bool Ready() const noexcept { return ok_; }
 
 private:
-    bool ok_;
+    template <typename F>
+    F Lookup(const char* name) const {
+        return reinterpret_cast<F>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)));
+    }
+
+    UniqueHmodule module_;  // freed after the apartment is left
+    decltype(&CoInitializeEx) initialize_ = nullptr;
+    decltype(&CoUninitialize) uninitialize_ = nullptr;
+    bool ok_ = false;
+};
+
+// The imaging library, loaded here rather than by CoCreateInstance: COM keeps
+// a library it loaded until the process ends, this one goes with the object.
+class ImagingLibrary {
+public:
+    ImagingLibrary() : module_(LoadSystemLibrary("windowscodecs.dll")) {}
+
+    HRESULT CreateFactory(IWICImagingFactory** factory) const {
+        using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+        const auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(
+            module_ ? GetProcAddress(module_.get(), "DllGetClassObject") : nullptr));
+        if (!get) {
+            return E_NOINTERFACE;
+        }
+        ComPtr<IClassFactory> classes;
+        const HRESULT got = get(CLSID_WICImagingFactory, IID_IClassFactory,
+                                reinterpret_cast<void**>(classes.put()));
+        if (FAILED(got)) {
+            return got;
+        }
+        return classes->CreateInstance(nullptr, IID_IWICImagingFactory,
+                                       reinterpret_cast<void**>(factory));
+    }
+
+private:
+    UniqueHmodule module_;  // freed once the objects below are released
 };
 
 }  // namespace
@@ -55,14 +104,17 @@ UniqueGdiObject LoadPictureResource(HINSTANCE instance, const char* name, const 
     if (!data || size == 0) {
         return {};
     }
-    ComScope com;
+    ComLibrary com;
+    if (!com.Ready()) {
+        return {};
+    }
+    ImagingLibrary imaging;
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()))) ||
+    if (FAILED(imaging.CreateFactory(factory.put())) ||
         FAILED(factory->CreateStream(stream.put())) ||
         FAILED(stream->InitializeFromMemory(data, size)) ||
         FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,

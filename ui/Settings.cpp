@@ -4,6 +4,7 @@
 #include "resources/FormDescriptions.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/SystemLibrary.h"
 #include "ui/ProgramFile.h"
 #include "ui/SettingsSession.h"
 
@@ -18,12 +19,15 @@ PreferencesServices PreferencesServices::Platform() {
         return Shell_NotifyIconA(message, data);
     };
     s.playSound = [](const char* path, HMODULE module, DWORD flags) {
-        return PlaySoundA(path, module, flags);
+        static const auto play = SystemFunction<decltype(&PlaySoundA)>("winmm.dll", "PlaySoundA");
+        return play ? play(path, module, flags) : FALSE;
     };
     s.shellExecute = [](HWND owner, const char* verb, const char* file, const char* parameters,
                         const char* directory, int show) {
+        static const auto execute =
+            SystemFunction<decltype(&ShellExecuteA)>("shell32.dll", "ShellExecuteA");
         // The shell reports a missing program itself; nothing is added here.
-        (void)ShellExecuteA(owner, verb, file, parameters, directory, show);
+        (void)(execute && execute(owner, verb, file, parameters, directory, show));
     };
     s.programPath = ProgramFilePath();
     return s;

@@ -14,12 +14,18 @@ TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
     RzBitBtn1 = &Find<TBitBtn>("RzBitBtn1");
     RzBitBtn1->SetColors(kPictureButtonColors);
     RzBitBtn1->OnClick = [this] { RzBitBtn1Click(); };
-    selectionPicture_.reset(LoadImageA(app.ModuleInstance(), MAKEINTRESOURCEA(IDB_LIST_SELECTION),
-                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    CoolListBox1->SetSelectionPicture(static_cast<HBITMAP>(selectionPicture_.get()));
 }
 
-void TSelectSound::FormShow() { CoolListBox1->SetItemIndex(0); }
+void TSelectSound::FormShow() {
+    // The selection picture is made when the dialog is first shown.
+    if (!selectionPicture_) {
+        selectionPicture_.reset(LoadImageA(Application().ModuleInstance(),
+                                           MAKEINTRESOURCEA(IDB_LIST_SELECTION), IMAGE_BITMAP, 0, 0,
+                                           LR_CREATEDIBSECTION));
+        CoolListBox1->SetSelectionPicture(static_cast<HBITMAP>(selectionPicture_.get()));
+    }
+    CoolListBox1->SetItemIndex(0);
+}
 
 void TSelectSound::RzBitBtn1Click() {
     const int index = CoolListBox1->ItemIndex();
