@@ -39,7 +39,7 @@ if(WIN32)
     # folder when a sound is first played (toolkit/SystemLibrary.h).
     add_library(vgwl_win32_libs INTERFACE)
     target_link_libraries(vgwl_win32_libs INTERFACE user32 gdi32 comctl32 shell32 advapi32
-                                                    msimg32 ole32 oleaut32 windowscodecs uuid
+                                                    ole32 oleaut32 windowscodecs uuid
                                                     shlwapi)
     if(CMAKE_CROSSCOMPILING)
         set(VGWL_WINE_STATE ${PROJECT_BINARY_DIR}/wine)

@@ -41,6 +41,11 @@ public:
     // for the forms; call it on the user-interface thread before creating
     // them. OLE is released when the application object goes.
     void Initialize();
+    // Starts OLE on this, the user-interface, thread the first time it is
+    // needed (drop targets); true once it runs. Not at start: OLE brings COM
+    // and its libraries, which a program resident in the tray pays for all
+    // day, while nothing can be dropped on a window not yet shown.
+    bool EnsureOle();
 
     HINSTANCE ModuleInstance() const noexcept { return instance_; }
     HWND Handle() const noexcept { return window_.get(); }

@@ -1,5 +1,7 @@
 #include "toolkit/Application.h"
 
+#include "toolkit/SystemLibrary.h"
+
 #include "toolkit/Exceptions.h"
 #include "toolkit/Form.h"
 
@@ -35,7 +37,11 @@ TApplication::~TApplication() {
         (void)UnregisterClassA(kApplicationClass, instance_);
     }
     if (oleInitialized_) {
-        OleUninitialize();
+        static const auto uninitialize =
+            SystemFunction<decltype(&OleUninitialize)>("ole32.dll", "OleUninitialize");
+        if (uninitialize) {
+            uninitialize();
+        }
     }
     if (gInstance == this) {
         gInstance = nullptr;
@@ -56,11 +62,16 @@ void TApplication::Initialize() {
                                               ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
                                               ICC_LINK_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    // Drop targets (dragged links) need OLE on this, the user-interface,
-    // thread before any form registers one.
+}
+
+bool TApplication::EnsureOle() {
     if (!oleInitialized_) {
-        oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
+        // Looked up, not linked: linking would load COM at start.
+        static const auto initialize =
+            SystemFunction<decltype(&OleInitialize)>("ole32.dll", "OleInitialize");
+        oleInitialized_ = initialize && SUCCEEDED(initialize(nullptr));
     }
+    return oleInitialized_;
 }
 
 void TApplication::CreateApplicationWindow() {

@@ -444,7 +444,7 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
         GetObjectA(glyph, sizeof(bm), &bm);
         const int y = rc.top + (rc.bottom - rc.top - glyphSize) / 2 + yShift;
         // Magenta is the glyphs' transparent colour.
-        TransparentBlt(dc, x, y, glyphSize, glyphSize, mem, 0, 0, bm.bmWidth, bm.bmHeight,
+        GdiTransparentBlt(dc, x, y, glyphSize, glyphSize, mem, 0, 0, bm.bmWidth, bm.bmHeight,
                        RGB(255, 0, 255));
         SelectObject(mem, old);
         DeleteDC(mem);

@@ -1,5 +1,7 @@
 #include "toolkit/DropTarget.h"
 
+#include "toolkit/SystemLibrary.h"
+
 #include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/WebLink.h"
@@ -72,7 +74,11 @@ std::vector<std::u16string> DroppedWebLinks(IDataObject* data) {
         if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
             text = GlobalText(medium.hGlobal, accepted.wide);
         }
-        ReleaseStgMedium(&medium);
+        static const auto release =
+            SystemFunction<decltype(&ReleaseStgMedium)>("ole32.dll", "ReleaseStgMedium");
+        if (release) {
+            release(&medium);
+        }
         // The first format offered decides: a link that is no web link is
         // not taken from the text beside it either.
         return WebLinkLines(text);
@@ -171,7 +177,11 @@ TDropTarget::~TDropTarget() {
 
 bool TDropTarget::Register(HWND window) {
     Revoke();
-    if (!window || FAILED(RegisterDragDrop(window, object_))) {
+    // Looked up, not linked, so that OLE is loaded only once a form takes
+    // drops; OLE is running by then, so these are there.
+    static const auto registerTarget =
+        SystemFunction<decltype(&RegisterDragDrop)>("ole32.dll", "RegisterDragDrop");
+    if (!window || !registerTarget || FAILED(registerTarget(window, object_))) {
         return false;
     }
     window_ = window;
@@ -180,7 +190,11 @@ bool TDropTarget::Register(HWND window) {
 
 void TDropTarget::Revoke() noexcept {
     if (window_) {
-        (void)RevokeDragDrop(window_);
+        static const auto revoke =
+            SystemFunction<decltype(&RevokeDragDrop)>("ole32.dll", "RevokeDragDrop");
+        if (revoke) {
+            (void)revoke(window_);
+        }
         window_ = nullptr;
     }
 }

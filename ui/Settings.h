@@ -190,6 +190,8 @@ private:
     void OpenWithShell(const std::string& target);
     void ApplyCheckBox(SettingSwitch which);
     void WireWhiteList();
+    // The list takes drops from the window's first show on.
+    void RegisterDropTarget();
     void AddWhiteListEntry();
     bool ListView1EndEdit(int index, const std::string& text);
     std::string WhiteListPath() const;

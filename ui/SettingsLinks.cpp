@@ -24,6 +24,7 @@ std::string WebPage(std::string_view path) {
 
 void TVMGWLPreferences::FormShow() {
     Repaint();
+    RegisterDropTarget();
     LoadWhiteListView();
     // Read on every show and at no other time: while the window stays open
     // the counter does not follow further blocked popups.

@@ -31,8 +31,13 @@ void TVMGWLPreferences::WireWhiteList() {
         return ListView1EndEdit(index, text);
     };
     DMTextTarget1.OnDrop = [this](const std::vector<std::u16string>&) { DMTextTarget1Drop(); };
+}
+
+void TVMGWLPreferences::RegisterDropTarget() {
     // Without OLE on this thread the list simply takes no drops.
-    (void)DMTextTarget1.Register(ListView1->Handle());
+    if (!DMTextTarget1.Registered() && Application().EnsureOle()) {
+        (void)DMTextTarget1.Register(ListView1->Handle());
+    }
 }
 
 std::string TVMGWLPreferences::WhiteListPath() const {

@@ -213,6 +213,10 @@ TEST_F(WhiteListPage, DeleteRemovesEverySelectedRowWhateverTheModifiers) {
 
 TEST_F(WhiteListPage, DropsGoThroughTheRealTargetOfEachFormat) {
     CreateWindow();
+    // Nothing can be dropped on a window never shown: the target comes with
+    // the first show.
+    EXPECT_FALSE(Window().DMTextTarget1.Registered());
+    Window().Preferences1Click();
     // The target OLE calls for the list is the form's.
     EXPECT_EQ(RegisterDragDrop(Window().ListView1->Handle(), Window().DMTextTarget1.Target()),
               DRAGDROP_E_ALREADYREGISTERED);
