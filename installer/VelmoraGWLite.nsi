@@ -218,7 +218,7 @@ Section "Install"
 
     SetOutPath "$INSTDIR"
     ; The saved white list is the user's: never shipped, never overwritten.
-    File /r /x "${WHITELIST}" /x "${WHITELIST}.new" "${DIST}/*"
+    File /r /x "${WHITELIST}" /x "${WHITELIST}.new" /x "${WHITELIST}.old" "${DIST}/*"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
     ; An empty list, so that every user saves by replacing this file, whose
@@ -297,6 +297,7 @@ Section "Uninstall"
     !include "${FILELIST}"
     ; A save interrupted half-way leaves this behind.
     Delete "$INSTDIR\${WHITELIST}.new"
+    Delete "$INSTDIR\${WHITELIST}.old"
     Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
 
     ${If} $0 == 1
