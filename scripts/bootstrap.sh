@@ -24,6 +24,9 @@ check g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix
 check g++-mingw-w64-i686-posix i686-w64-mingw32-g++-posix
 check wine64
 check wine wine
+# Wine's own fonts: "MS Sans Serif", Tahoma and the title bar's glyphs,
+# with the metrics the forms were laid out for.
+check fonts-wine
 check xvfb Xvfb
 check x11-utils xwininfo
 check googletest

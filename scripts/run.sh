@@ -1,20 +1,57 @@
 #!/usr/bin/env bash
-# Builds the program and starts it under Wine, on $DISPLAY when set and on a
-# private Xvfb otherwise. Returns when the program ends (tray menu, Exit).
+# Builds what the program needs (the program, the stand-in component, the
+# vgwlblock tool and the sounds) and starts it under Wine, on $DISPLAY when
+# set and on a private Xvfb otherwise. Returns when the program ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+say() { echo "run: $*"; }
+
+say "checking the Debian packages (installing what is missing can take several minutes)"
 bash "$root/scripts/bootstrap.sh"
 mkdir -p "$root/build"
-bash "$root/scripts/build.sh" mingw64 >/dev/null
+if [ ! -f "$root/build/mingw64/build.ninja" ]; then
+    say "configuring the Windows build in build/mingw64 (once, about half a minute)"
+fi
+say "building dist/: VelmoraGWLite.exe, olvrex.dll, vgwlblock.exe and the sounds"
+# Ninja prints one [done/total] line per step when its output is not a terminal.
+nice bash "$root/scripts/build.sh" mingw64 VelmoraGWLite olvrex vgwlblock vgwl_sounds
+
 state="$root/build/run-wine"
-if [ -z "${DISPLAY:-}" ]; then
-    echo "run: no DISPLAY set; the program runs on a private Xvfb display and is not visible"
+if [ ! -f "$state/prefix/.vgwl-ready" ]; then
+    say "preparing a private Wine prefix in build/run-wine (once, about a minute)"
 fi
 bash "$root/scripts/wine-session.sh" start "$state"
 trap 'bash "$root/scripts/wine-session.sh" stop "$state"' EXIT
 trap 'exit 130' INT TERM
-echo "run: starting dist/VelmoraGWLite.exe (end it from its tray menu with Exit, or Ctrl+C)"
+
+display=${DISPLAY:-}
+if [ -f "$state/display" ]; then
+    display=$(cat "$state/display")
+fi
+cat <<EOF
+run: starting dist/VelmoraGWLite.exe on display $display
+run:   After the splash the program has no window, only a tray icon (a blue
+run:   shield). Under Wine without a desktop, the icon sits in the small
+run:   "Wine System Tray" window; on a desktop with a tray, in its tray.
+run:   Open the preferences window: double-click the tray icon, or
+run:   right-click it and choose Preferences.
+run:   Simulate a blocked popup (sound and a blinking icon), in a second terminal:
+run:     bash scripts/wine-run.sh build/run-wine dist/vgwlblock.exe http://www.example.com/
+EOF
+if [ ! -f "$root/dist/gwwhitelist.dat" ]; then
+    cat <<EOF
+run:   (first press Save on the window's White List page once: the component
+run:   blocks nothing until a white list has been saved)
+EOF
+fi
+cat <<EOF
+run:   End it: right-click the tray icon and choose Exit, or press Ctrl+C here.
+EOF
+if [ -z "${DISPLAY:-}" ]; then
+    say "no DISPLAY is set: the program runs on a private Xvfb display ($display) that"
+    say "nobody sees; set DISPLAY to your X display to see and use it"
+fi
 status=0
 bash "$root/scripts/wine-run.sh" "$state" "$root/dist/VelmoraGWLite.exe" || status=$?
-echo "run: the program ended with exit code $status"
+say "the program ended with exit code $status"
 exit "$status"
