@@ -70,6 +70,18 @@ prepare_prefix() {
     touch "$WINEPREFIX/.vgwl-ready"
 }
 
+link_wine_fonts() {
+    # Debian's Wine looks for its own fonts (fonts-wine) in a folder it cannot
+    # reach, and falls back to other faces with other metrics; linked into the
+    # prefix's Fonts folder they are found. Checked at every start, so that a
+    # prefix made before the package was installed gets them too.
+    local src=/usr/share/wine/fonts dst="$WINEPREFIX/drive_c/windows/Fonts" f
+    [ -d "$src" ] && [ -d "$dst" ] || return 0
+    for f in "$src"/*; do
+        [ -e "$dst/${f##*/}" ] || [ -L "$dst/${f##*/}" ] || ln -s "$f" "$dst/"
+    done
+}
+
 case "$cmd" in
 start)
     mkdir -p "$state"
@@ -79,6 +91,7 @@ start)
         DISPLAY=$(cat "$state/display")
     fi
     prepare_prefix
+    link_wine_fonts
     setsid wineserver -p300 </dev/null >/dev/null 2>&1 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     ;;

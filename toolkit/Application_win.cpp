@@ -166,6 +166,9 @@ void TApplication::DispatchOne(MSG& msg) {
             },
             0);
     }
+    if (form && GuardCallback([&] { return form->HandleNavigationKey(msg); }, false)) {
+        return;
+    }
     if (form && form->WantsDialogNavigation(msg) && IsDialogMessageA(root, &msg)) {
         return;
     }

@@ -330,12 +330,15 @@ public:
     // Picture drawn behind the selected item.
     void SetSelectionPicture(HBITMAP picture) noexcept { selectionPicture_ = picture; }
     std::function<void()> OnClick;
+    // A double-click on an item (after the click that selected it).
+    std::function<void()> OnDblClick;
     void HandleCommand(WORD code, HWND from) override;
 
 protected:
     const char* ClassName() const override { return "LISTBOX"; }
     DWORD Style() const override;
     void AfterCreate() override;
+    bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
     HBITMAP selectionPicture_ = nullptr;

@@ -94,8 +94,10 @@ RECT TControl::ScaledBounds(int dpi) const {
     RECT rc;
     rc.left = ScaleFor(desc_.left, dpi);
     rc.top = ScaleFor(desc_.top, dpi);
-    rc.right = rc.left + ScaleFor(desc_.width, dpi);
-    rc.bottom = rc.top + ScaleFor(desc_.height, dpi);
+    // Edges scaled, not sizes: controls that touch at 96 DPI still touch,
+    // and never overlap by a rounding.
+    rc.right = ScaleFor(desc_.left + desc_.width, dpi);
+    rc.bottom = ScaleFor(desc_.top + desc_.height, dpi);
     return rc;
 }
 
@@ -457,7 +459,7 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
         DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
-    if (focused && !(item.itemState & ODS_NOFOCUSRECT)) {
+    if (focused && !(item.itemState & ODS_NOFOCUSRECT) && form_.KeyboardCuesShown()) {
         RECT f = rc;
         InflateRect(&f, -ScaleFor(3, dpi), -ScaleFor(3, dpi));
         DrawFocusRect(dc, &f);
@@ -935,6 +937,21 @@ void TListBox::AfterCreate() {
         const std::string text(item);
         SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    Subclass();
+}
+
+bool TListBox::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
+    if (msg != WM_LBUTTONDBLCLK || !OnDblClick) {
+        return false;
+    }
+    result = DefSubclassProc(hwnd_, msg, w, l);
+    // The list also reports a double-click below its last item; only one on
+    // the selected item counts.
+    const LRESULT hit = SendMessageA(hwnd_, LB_ITEMFROMPOINT, 0, l);
+    if (HIWORD(hit) == 0 && static_cast<int>(LOWORD(hit)) == ItemIndex()) {
+        OnDblClick();
+    }
+    return true;
 }
 
 void TListBox::Layout(int dpi) {
@@ -1020,7 +1037,8 @@ bool TListBox::HandleDrawItem(const DRAWITEMSTRUCT& item) {
     if (oldFont) {
         SelectObject(dc, oldFont);
     }
-    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) &&
+        form_.KeyboardCuesShown()) {
         DrawFocusRect(dc, &rc);
     }
     return true;

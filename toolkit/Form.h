@@ -70,6 +70,19 @@ public:
     void DoCreate();
     void PreviewKeyDown(WPARAM key);
     bool WantsDialogNavigation(const MSG& msg) const noexcept;
+    // Tab, Ctrl+Tab, Ctrl+PageDown/PageUp and the keyboard cues; true when
+    // the key was used here.
+    bool HandleNavigationKey(const MSG& msg);
+
+    // The Tab key's stops in order, the tab strip of a page control before
+    // its page's controls.
+    std::vector<HWND> TabStops() const;
+    // Focus rectangles and access keys: hidden until the keyboard is used.
+    // Kept here as well as in the windows' UI state, which not every
+    // platform keeps; the owner-drawn controls read it from here.
+    void ShowKeyboardCues();
+    void HideKeyboardCues();
+    bool KeyboardCuesShown() const noexcept { return keyboardCues_; }
 
     // Routes a notification from a child window (also from containers).
     bool RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -99,6 +112,11 @@ private:
     RECT WindowRectFor(int dpi) const;
     HFONT FontFor(const ControlDesc& desc) const;
     [[noreturn]] static void ThrowWrongKind(std::string_view name);
+    void MoveFocus(bool backwards);
+    TPageControl* KeyboardPageControl() const noexcept;
+    bool SwitchPage(bool backwards);
+    void ActivateChanged(bool active);
+    void FitTextControls();
 
     TApplication& app_;
     const FormDesc& desc_;
@@ -113,6 +131,8 @@ private:
     std::vector<FontEntry> fonts_;
     HFONT formFont_ = nullptr;
     bool inModal_ = false;
+    HWND lastFocus_ = nullptr;  // the focus when the form was last deactivated
+    bool keyboardCues_ = false;
     ModalResult modalResult_ = ModalResult::None;
 };
 

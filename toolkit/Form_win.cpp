@@ -289,6 +289,7 @@ void TForm::LayoutControls() {
     for (const auto& control : controls_) {
         control->Layout(dpi_);
     }
+    FitTextControls();
 }
 
 void TForm::DpiChanged(const RECT* suggested) {
@@ -347,6 +348,8 @@ void TForm::DoCreate() { FormCreate(); }
 void TForm::Show() {
     if (!Visible()) {
         FormShow();
+        // Shown from the tray by the mouse: no focus rectangle until a key is used.
+        HideKeyboardCues();
     }
     CreateHints();
     ShowWindow(hwnd_.get(), SW_SHOW);
@@ -500,6 +503,13 @@ LRESULT TForm::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             Close();
             return 0;
+        case WM_ACTIVATE:
+            // As a dialog: the focus goes back to where it was, not to the form.
+            if (!HIWORD(wParam)) {
+                ActivateChanged(LOWORD(wParam) != WA_INACTIVE);
+                return 0;
+            }
+            break;
         case WM_DPICHANGED:
             // The suggested rectangle is ours to read only when the system
             // sent it on this thread; from another thread or program the

@@ -14,6 +14,7 @@ TSelectSound::TSelectSound(TApplication& app, TVMGWLPreferences& preferences)
     RzBitBtn1 = &Find<TBitBtn>("RzBitBtn1");
     RzBitBtn1->SetColors(kPictureButtonColors);
     RzBitBtn1->OnClick = [this] { RzBitBtn1Click(); };
+    CoolListBox1->OnDblClick = [this] { RzBitBtn1Click(); };
 }
 
 void TSelectSound::FormShow() {
@@ -25,6 +26,28 @@ void TSelectSound::FormShow() {
         CoolListBox1->SetSelectionPicture(static_cast<HBITMAP>(selectionPicture_.get()));
     }
     CoolListBox1->SetItemIndex(0);
+}
+
+bool TSelectSound::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // Enter and Escape, as the dialog manager reports them (IDOK, IDCANCEL
+    // from no control of ours): the dialog has no default or Cancel button,
+    // so Enter means "Select" and Escape closes it without a change.
+    if (msg != WM_COMMAND || HIWORD(wParam) != BN_CLICKED ||
+        ControlFromHandle(reinterpret_cast<HWND>(lParam))) {
+        return false;
+    }
+    switch (LOWORD(wParam)) {
+        case IDOK:
+            RzBitBtn1Click();
+            break;
+        case IDCANCEL:
+            Close();
+            break;
+        default:
+            return false;
+    }
+    result = 0;
+    return true;
 }
 
 void TSelectSound::RzBitBtn1Click() {

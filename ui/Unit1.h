@@ -21,6 +21,7 @@ public:
 
 protected:
     void FormShow() override;
+    bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     TVMGWLPreferences& preferences_;

@@ -1,0 +1,463 @@
+// The forms at 96, 120, 144 and 192 DPI: every caption fits its control in
+// the control's own font, no two controls of a page overlap, and a picture of
+// every page is kept for people to look at.
+//
+// A process reads the display's DPI once, when it starts; so each DPI runs
+// in a child copy of this program started after the desktop's LogPixels has
+// been set, and the outer test only sets, starts and restores.
+
+#include "PreferencesFixture.h"
+
+#include "app/Splashform.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace vgwl::test {
+namespace {
+
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr char kDpiVariable[] = "VGWL_LAYOUT_DPI";
+constexpr char kShotsVariable[] = "VGWL_SCREENSHOT_DIR";
+
+std::string Env(const char* name) {
+    char value[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableA(name, value, sizeof(value));
+    return n > 0 && n < sizeof(value) ? std::string(value, n) : std::string();
+}
+
+// Runs the named child test of this program at the given DPI; the desktop's
+// setting is put back whatever happens.
+void RunChildAtDpi(const std::string& test, int dpi, const std::string& shotsDir = {}) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    const std::optional<RawValue> saved = ReadRawValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    WriteDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", static_cast<DWORD>(dpi));
+    SetEnvironmentVariableA(kDpiVariable, std::to_string(dpi).c_str());
+    SetEnvironmentVariableA(kShotsVariable, shotsDir.empty() ? nullptr : shotsDir.c_str());
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    const ProcessResult run = RunProcess("\"" + std::string(self) + "\" --gtest_filter=" + test +
+                                             " --gtest_brief=1",
+                                         std::chrono::seconds(120));
+    SetEnvironmentVariableA(kDpiVariable, nullptr);
+    SetEnvironmentVariableA(kShotsVariable, nullptr);
+    if (saved) {
+        WriteRawValue(HKEY_CURRENT_USER, kDesktopKey, *saved);
+    } else {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+    EXPECT_TRUE(run.finished) << "the child did not end in time\n" << run.output;
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("[  PASSED  ] 1 test."), std::string::npos) << run.output;
+}
+
+// ------------------------------------------------------------ measuring
+
+std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof(name));
+    return name;
+}
+
+std::string TextOf(HWND hwnd) {
+    char text[512] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    return text;
+}
+
+// Extent of a text in a font, as DrawText lays it out: one line, or wrapped
+// at the given width.
+SIZE Extent(HWND hwnd, HFONT font, const std::string& text, int wrapWidth = 0) {
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT rc{0, 0, wrapWidth, 0};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)); }
+
+HFONT Bold(HFONT font, UniqueGdiObject& keep) {
+    LOGFONTA lf{};
+    GetObjectA(font, sizeof(lf), &lf);
+    lf.lfWeight = FW_BOLD;
+    keep.reset(CreateFontIndirectA(&lf));
+    return static_cast<HFONT>(keep.get());
+}
+
+RECT Client(HWND hwnd) {
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    return rc;
+}
+
+RECT InParent(HWND hwnd) {
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+bool Contains(const RECT& outer, const RECT& inner) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::string Show(const RECT& rc) {
+    std::ostringstream s;
+    s << "(" << rc.left << "," << rc.top << ")-(" << rc.right << "," << rc.bottom << ")";
+    return s.str();
+}
+
+bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+class LayoutChecker {
+public:
+    LayoutChecker(const TForm& form, int dpi) : form_(form), dpi_(dpi) {}
+
+    int S(int px) const { return MulDiv(px, dpi_, 96); }
+
+    // Every text-carrying window below the form, shown or not.
+    void CheckTexts() {
+        EnumChildWindows(form_.Handle(), &LayoutChecker::VisitText, reinterpret_cast<LPARAM>(this));
+    }
+
+    // No two shown children of one parent overlap unless one holds the
+    // other, and every child lies within its parent.
+    void CheckOverlaps(HWND parent) {
+        std::vector<HWND> children;
+        for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (StyleVisible(c)) {
+                children.push_back(c);
+            }
+        }
+        const RECT area = Client(parent);
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const RECT a = InParent(children[i]);
+            EXPECT_TRUE(Contains(area, a))
+                << Name(children[i]) << " " << Show(a) << " leaves its parent " << Name(parent)
+                << " " << Show(area);
+            for (std::size_t j = i + 1; j < children.size(); ++j) {
+                const RECT b = InParent(children[j]);
+                RECT both{};
+                if (IntersectRect(&both, &a, &b) && !Contains(a, b) && !Contains(b, a)) {
+                    ADD_FAILURE() << Name(children[i]) << " " << Show(a) << " and "
+                                  << Name(children[j]) << " " << Show(b) << " overlap";
+                }
+            }
+            CheckOverlaps(children[i]);
+        }
+    }
+
+    int checked = 0;
+
+private:
+    std::string Name(HWND hwnd) const {
+        if (TControl* c = form_.ControlFromHandle(hwnd)) {
+            return std::string(c->Name());
+        }
+        return ClassOf(hwnd) + " \"" + TextOf(hwnd) + "\"";
+    }
+
+    void Expect(HWND hwnd, const char* what, SIZE need, SIZE room) {
+        ++checked;
+        EXPECT_LE(need.cx, room.cx) << Name(hwnd) << ": " << what << " needs " << need.cx
+                                    << " px wide, has " << room.cx;
+        EXPECT_LE(need.cy, room.cy) << Name(hwnd) << ": " << what << " needs " << need.cy
+                                    << " px high, has " << room.cy;
+    }
+
+    static BOOL CALLBACK VisitText(HWND hwnd, LPARAM self) {
+        reinterpret_cast<LayoutChecker*>(self)->Visit(hwnd);
+        return TRUE;
+    }
+
+    void Visit(HWND hwnd) {
+        const std::string cls = ClassOf(hwnd);
+        const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+        const RECT client = Client(hwnd);
+        const SIZE room{client.right, client.bottom};
+        TControl* control = form_.ControlFromHandle(hwnd);
+        HFONT font = FontOf(hwnd);
+        if (lstrcmpiA(cls.c_str(), "Static") == 0) {
+            const LONG kind = style & SS_TYPEMASK;
+            if (kind != SS_LEFT && kind != SS_CENTER && kind != SS_LEFTNOWORDWRAP) {
+                return;  // pictures and lines
+            }
+            const std::string text = TextOf(hwnd);
+            if (text.empty()) {
+                return;
+            }
+            const bool wraps = kind != SS_LEFTNOWORDWRAP;
+            const SIZE one = Extent(hwnd, font, text);
+            // Wrapped, a word longer than the line still runs past it.
+            const SIZE need = wraps ? Extent(hwnd, font, text, room.cx) : one;
+            Expect(hwnd, "label", need, room);
+        } else if (lstrcmpiA(cls.c_str(), "Button") == 0) {
+            const LONG type = style & BS_TYPEMASK;
+            const std::string caption =
+                type == BS_OWNERDRAW && control ? std::string(control->Desc().caption)
+                                                : TextOf(hwnd);
+            if (caption.empty()) {
+                return;
+            }
+            const SIZE text = Extent(hwnd, font, caption);
+            if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) {
+                // The box, the gap after it, the text and its focus rectangle.
+                Expect(hwnd, "check box caption", {S(13) + S(3) + text.cx + 1, text.cy}, room);
+            } else if (type == BS_GROUPBOX) {
+                Expect(hwnd, "group box caption", {S(8) * 2 + text.cx, text.cy}, room);
+            } else if (type == BS_OWNERDRAW) {
+                // Picture button: glyph, gap, text, inside the frame.
+                Expect(hwnd, "button caption", {S(16) + S(4) + text.cx + S(4) * 2, text.cy},
+                       room);
+            } else {
+                Expect(hwnd, "button caption", {text.cx + S(2) * 2, text.cy}, room);
+            }
+        } else if (lstrcmpiA(cls.c_str(), "SysLink") == 0 && control) {
+            const std::string caption(control->Desc().caption);
+            Expect(hwnd, "link", Extent(hwnd, font, caption), room);
+        } else if (lstrcmpiA(cls.c_str(), WC_TABCONTROLA) == 0) {
+            const int count = static_cast<int>(SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                char text[64] = {};
+                TCITEMA item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = text;
+                item.cchTextMax = sizeof(text);
+                SendMessageA(hwnd, TCM_GETITEMA, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(&item));
+                RECT rc{};
+                SendMessageA(hwnd, TCM_GETITEMRECT, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(&rc));
+                const SIZE t = Extent(hwnd, font, text);
+                Expect(hwnd, text, {t.cx + S(3) * 2, t.cy},
+                       {rc.right - rc.left, rc.bottom - rc.top});
+                EXPECT_LE(rc.right, client.right) << "tab " << text << " needs scroll arrows";
+            }
+        } else if (lstrcmpiA(cls.c_str(), "ListBox") == 0) {
+            // The selected item is drawn in bold, after a small indent.
+            UniqueGdiObject bold;
+            HFONT selected = Bold(font, bold);
+            const int itemHeight = static_cast<int>(SendMessageA(hwnd, LB_GETITEMHEIGHT, 0, 0));
+            RECT inner = client;
+            const int count = static_cast<int>(SendMessageA(hwnd, LB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                char text[128] = {};
+                SendMessageA(hwnd, LB_GETTEXT, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(text));
+                const SIZE t = Extent(hwnd, selected, text);
+                Expect(hwnd, text, {S(6) + t.cx, t.cy}, {inner.right, itemHeight});
+            }
+        } else if (lstrcmpiA(cls.c_str(), "Edit") == 0 && control) {
+            const std::string text = TextOf(hwnd);
+            if (text.empty()) {
+                return;
+            }
+            const DWORD margins = static_cast<DWORD>(SendMessageA(hwnd, EM_GETMARGINS, 0, 0));
+            const SIZE t = Extent(hwnd, font, text);
+            Expect(hwnd, "text", {t.cx + LOWORD(margins) + HIWORD(margins), t.cy}, room);
+        }
+    }
+
+    const TForm& form_;
+    int dpi_;
+};
+
+// ------------------------------------------------------------ pictures
+
+// Writes the window as it is on the screen, frame included, as a PNG.
+bool SaveWindowPicture(HWND hwnd, const std::string& path) {
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueGdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) {
+        return false;
+    }
+    HDC window = GetWindowDC(hwnd);
+    HDC mem = CreateCompatibleDC(window);
+    HGDIOBJ old = SelectObject(mem, dib.get());
+    const BOOL copied = BitBlt(mem, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ReleaseDC(hwnd, window);
+    if (!copied) {
+        return false;
+    }
+    // Opaque: the window DC leaves the alpha byte undefined.
+    auto* px = static_cast<BYTE*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+        px[i * 4 + 3] = 0xFF;
+    }
+
+    const bool comOk = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    bool saved = false;
+    IWICImagingFactory* factory = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+    std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromFilename(wide.c_str(), GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+        SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
+        SUCCEEDED(frame->SetPixelFormat(&format)) &&
+        SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(width) * 4,
+                                     static_cast<UINT>(width * height * 4),
+                                     static_cast<BYTE*>(bits))) &&
+        SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit())) {
+        saved = true;
+    }
+    for (IUnknown* p : std::initializer_list<IUnknown*>{frame, encoder, stream, factory}) {
+        if (p) {
+            p->Release();
+        }
+    }
+    if (comOk) {
+        CoUninitialize();
+    }
+    return saved;
+}
+
+void Settle(TApplication& app, HWND hwnd) {
+    RedrawWindow(hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        app.DispatchOne(msg);
+    }
+    GdiFlush();
+}
+
+// ------------------------------------------------------------ children
+
+class LayoutAtDpi : public PreferencesTest {
+protected:
+    void SetUp() override {
+        const std::string wanted = Env(kDpiVariable);
+        if (wanted.empty()) {
+            GTEST_SKIP() << "runs as a child of LayoutAtEveryDpi";
+        }
+        dpi_ = std::atoi(wanted.c_str());
+        ASSERT_EQ(static_cast<int>(GetDpiForSystem()), dpi_) << "the desktop DPI did not take";
+        DeleteSettingsKey();
+        CreateWindow();
+        ASSERT_EQ(Window().Dpi(), dpi_);
+        // The longest name the sound box ever shows.
+        Window().RzButtonEdit1->SetText("Sound Notification 5");
+    }
+    void TearDown() override {
+        PreferencesTest::TearDown();
+        if (dpi_) {
+            DeleteSettingsKey();
+        }
+    }
+    int dpi_ = 0;
+};
+
+TEST_F(LayoutAtDpi, TextFitsAndNothingOverlaps) {
+    Window().Show();
+    for (int page = 0; page < Window().RzPageControl1->PageCount(); ++page) {
+        SCOPED_TRACE("page " + std::to_string(page + 1));
+        Window().RzPageControl1->SetActivePage(page);
+        LayoutChecker main(Window(), dpi_);
+        main.CheckTexts();
+        main.CheckOverlaps(Window().Handle());
+        EXPECT_GT(main.checked, 10);
+    }
+    Window().Hide();
+    SCOPED_TRACE("sound dialog");
+    SelectSound().Show();
+    LayoutChecker dialog(SelectSound(), dpi_);
+    dialog.CheckTexts();
+    dialog.CheckOverlaps(SelectSound().Handle());
+    EXPECT_GE(dialog.checked, 6);
+    SelectSound().Hide();
+}
+
+TEST_F(LayoutAtDpi, PicturesOfEveryPage) {
+    const std::string dir = Env(kShotsVariable);
+    ASSERT_FALSE(dir.empty());
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string suffix = "-" + std::to_string(dpi_) + "dpi.png";
+    const char* pages[] = {"preferences", "white-list", "about"};
+    Window().Show();
+    SetForegroundWindow(Window().Handle());
+    for (int page = 0; page < 3; ++page) {
+        Window().RzPageControl1->SetActivePage(page);
+        Settle(App(), Window().Handle());
+        const std::string file = dir + "\\" + pages[page] + suffix;
+        EXPECT_TRUE(SaveWindowPicture(Window().Handle(), file)) << file;
+    }
+    Window().Hide();
+    SelectSound().Show();
+    SelectSound().CoolListBox1->SetItemIndex(1);
+    Settle(App(), SelectSound().Handle());
+    EXPECT_TRUE(SaveWindowPicture(SelectSound().Handle(), dir + "\\select-sound" + suffix));
+    SelectSound().Hide();
+    TSplashScreen& splash = App().CreateOwnedForm<TSplashScreen>();
+    splash.Show();
+    Settle(App(), splash.Handle());
+    EXPECT_TRUE(SaveWindowPicture(splash.Handle(), dir + "\\splash" + suffix));
+    splash.Hide();
+}
+
+// ------------------------------------------------------------ the runs
+
+TEST(LayoutAtEveryDpi, TextFitsAndNothingOverlaps) {
+    for (int dpi : {96, 120, 144, 192}) {
+        RunChildAtDpi("LayoutAtDpi.TextFitsAndNothingOverlaps", dpi);
+    }
+}
+
+TEST(LayoutAtEveryDpi, PicturesOfEveryPageAt96And144Dpi) {
+    const std::string dir = VGWL_TEST_SCREENSHOT_DIR;
+    for (int dpi : {96, 144}) {
+        RunChildAtDpi("LayoutAtDpi.PicturesOfEveryPage", dpi, dir);
+    }
+    for (const char* name : {"preferences-96dpi.png", "about-144dpi.png", "splash-144dpi.png"}) {
+        const std::string file = dir + "\\" + name;
+        EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+    }
+}
+
+// The forms are laid out for Wine's own "MS Sans Serif"; without it every
+// caption would be measured in a substitute.
+TEST(LayoutFonts, WinesOwnFontsAreInstalled) {
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font.get());
+        char got[LF_FACESIZE] = {};
+        GetTextFaceA(dc, sizeof(got), got);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        EXPECT_STREQ(got, face) << "install Debian's fonts-wine (scripts/bootstrap.sh)";
+    }
+}
+
+}  // namespace
+}  // namespace vgwl::test
