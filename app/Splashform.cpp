@@ -5,12 +5,28 @@
 #include "toolkit/Application.h"
 #include "toolkit/Picture.h"
 
+#include <cstdlib>
+#include <utility>
+
 namespace vgwl {
 
 TSplashScreen::TSplashScreen(TApplication& app) : TForm(app, kSplashScreenForm) {
     Image1 = &Find<TImage>("Image1");
-    Image1->SetPicture(
-        LoadPictureResource(app.ModuleInstance(), VGWL_RES_SPLASH_NAME, VGWL_RES_SPLASH_TYPE));
+    UniqueGdiObject picture =
+        LoadPictureResource(app.ModuleInstance(), VGWL_RES_SPLASH_NAME, VGWL_RES_SPLASH_TYPE);
+    // Above 96 DPI the window is larger than the picture: the picture is
+    // resampled to fill it rather than left in the middle of a grey border.
+    RECT area{};
+    GetClientRect(Image1->Handle(), &area);
+    BITMAP bm{};
+    if (picture && GetObjectA(picture.get(), sizeof(bm), &bm) &&
+        (bm.bmWidth != area.right || std::abs(bm.bmHeight) != area.bottom)) {
+        if (UniqueGdiObject scaled = ScalePicture(static_cast<HBITMAP>(picture.get()),
+                                                  area.right, area.bottom)) {
+            picture = std::move(scaled);
+        }
+    }
+    Image1->SetPicture(std::move(picture));
 }
 
 void TSplashScreen::ReleasePicture() { Image1->SetPicture({}); }

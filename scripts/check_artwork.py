@@ -150,28 +150,72 @@ def check_main_icon(path):
         need(blues >= len(px) // 10, where + ": no blue shield")
 
 
-def check_tray_pair(normal_path, blink_path):
-    pair = []
-    for path in (normal_path, blink_path):
-        images = parse_ico(read(path))
-        name = os.path.basename(path)
-        need(len(images) == 1, name + ": %d images, want 1" % len(images))
-        im = images[0]
-        need((im["w"], im["h"], im["bpp"]) == (16, 16, 4),
-             name + ": %dx%d %d bpp, want 16x16 4 bpp" % (im["w"], im["h"], im["bpp"]))
-        for i, (p, m) in enumerate(zip(im["pixels"], im["mask"])):
-            # Where the mask lets the screen through, the XOR colour must be
-            # black or it tints the taskbar.
-            need(not m or p[:3] == (0, 0, 0), name + ": transparent pixel %d is not black" % i)
-        need(im["mask"][0], name + ": top-left corner should be transparent")
-        need(sum(im["mask"]) < 128, name + ": mostly transparent")
-        pair.append(im)
-    a, b = pair
-    changed = sum(1 for p, q, m in zip(a["pixels"], b["pixels"], a["mask"])
-                  if not m and p != q)
-    opaque = sum(1 for m in a["mask"] if not m)
-    need(changed >= opaque // 3, "the blink image differs from the normal icon in only %d of %d"
-         " pixels: a blink would hardly show" % (changed, opaque))
+def check_tray_icon(path):
+    """A tray icon: 16 x 16 with 16 colours, and 32 x 32 in 32 bits for the
+    tray at high DPI. Returns the images, smallest first."""
+    name = os.path.basename(path)
+    images = sorted(parse_ico(read(path)), key=lambda im: im["w"])
+    need([(im["w"], im["h"], im["bpp"]) for im in images] == [(16, 16, 4), (32, 32, 32)],
+         name + ": images %s, want 16x16 4 bpp and 32x32 32 bpp"
+         % [(im["w"], im["h"], im["bpp"]) for im in images])
+    small, big = images
+    for i, (p, m) in enumerate(zip(small["pixels"], small["mask"])):
+        # Where the mask lets the screen through, the XOR colour must be
+        # black or it tints the taskbar.
+        need(not m or p[:3] == (0, 0, 0), name + ": transparent pixel %d is not black" % i)
+    need(small["mask"][0], name + ": top-left corner should be transparent")
+    need(sum(small["mask"]) < 128, name + ": mostly transparent")
+    check_clean_edge(name, small)
+    for i, (p, m) in enumerate(zip(big["pixels"], big["mask"])):
+        need(m == (p[3] < 128), name + ": 32x32 mask disagrees with alpha at pixel %d" % i)
+    need(big["pixels"][0][3] == 0, name + ": 32x32 top-left corner should be transparent")
+    return images
+
+
+def check_clean_edge(name, im):
+    """Along the shield's outline no white pixel sits between the outline and
+    the fill: the stair-stepped edge with light gaps that a 16-pixel icon
+    must not have. Checked next to each row's outermost opaque pixels below
+    the top rim: on the left all the way down, on the right above the badge,
+    whose own white bar may reach its rim."""
+    px, mask = im["pixels"], im["mask"]
+    for y in range(2, 16):
+        row = [x for x in range(16) if not mask[y * 16 + x]]
+        if not row:
+            continue
+        for x in (row[0] + 1, row[-1] - 1) if y < 9 else (row[0] + 1,):
+            if row[0] < x < row[-1]:
+                need(px[y * 16 + x][:3] != (255, 255, 255),
+                     name + ": white gap inside the outline at (%d, %d)" % (x, y))
+        # No hole: the opaque pixels of a row are one run.
+        need(row == list(range(row[0], row[-1] + 1)),
+             name + ": row %d has a gap in its outline" % y)
+
+
+def check_tray_icons(normal_path, blink_path, off_path):
+    normal = check_tray_icon(normal_path)
+    blink = check_tray_icon(blink_path)
+    off = check_tray_icon(off_path)
+    for other, what in ((blink, "blink"), (off, "off")):
+        a, b = normal[0], other[0]
+        changed = sum(1 for p, q, m in zip(a["pixels"], b["pixels"], a["mask"])
+                      if not m and p != q)
+        opaque = sum(1 for m in a["mask"] if not m)
+        need(changed >= opaque // 3, "the %s image differs from the normal icon in only %d of %d"
+             " pixels: it would hardly show" % (what, changed, opaque))
+    # The "off" image is grey: no colour left at either size.
+    for im in off:
+        strong = [p for p, m in zip(im["pixels"], im["mask"]) if not m and p[3] > 128
+                  and max(p[:3]) - min(p[:3]) > 24]
+        need(not strong, "trayoff.ico %dx%d: %d coloured pixels, want grey"
+             % (im["w"], im["h"], len(strong)))
+    # The normal image keeps its blue shield and red badge at both sizes.
+    for im in normal:
+        opaque = [p for p, m in zip(im["pixels"], im["mask"]) if not m and p[3] > 200]
+        need(sum(1 for r, g, b, a in opaque if b > 150 and r < 120) >= len(opaque) // 5,
+             "trayicon.ico %dx%d: no blue shield" % (im["w"], im["h"]))
+        need(sum(1 for r, g, b, a in opaque if r > 170 and g < 90 and b < 90) >= 3,
+             "trayicon.ico %dx%d: no red badge" % (im["w"], im["h"]))
 
 
 # --------------------------------------------------------------------------
@@ -200,25 +244,32 @@ def parse_bmp24(data):
 
 def check_glyphs(art):
     for name in GLYPHS:
-        normal = "glyph_%s.bmp" % name
-        grey = "glyph_%s_disabled.bmp" % name
-        w, h, a = parse_bmp24(read(os.path.join(art, normal)))
-        w2, h2, b = parse_bmp24(read(os.path.join(art, grey)))
-        need((w, h) == (16, 16) and (w2, h2) == (16, 16), name + ": glyphs must be 16x16")
-        need(a[0] == KEY and b[0] == KEY, name + ": top-left pixel is not the magenta key")
-        drawn = [p != KEY for p in a]
-        need(drawn == [p != KEY for p in b], name + ": disabled glyph has a different shape")
-        n = sum(drawn)
-        need(30 <= n <= 230, name + ": %d drawn pixels" % n)
-        # Edges are blended with the slightly warm button face, hence the
-        # small tolerance.
-        need(all(max(p) - min(p) <= 4 for p in b if p != KEY), grey + ": not grey")
-        coloured = sum(1 for p in a if p != KEY and max(p) - min(p) > 60)
-        need(coloured >= n // 3, normal + ": hardly coloured")
-        hue = "green" if name == "check" else "blue"
-        strong = [p for p in a if p != KEY and max(p) - min(p) > 60]
-        main = sum(1 for r, g, bl in strong if (g if hue == "green" else bl) == max(r, g, bl))
-        need(main >= len(strong) * 3 // 4, normal + ": not mostly " + hue)
+        for size in (16, 24, 32):
+            suffix = "" if size == 16 else "_%d" % size
+            check_glyph(art, name, "glyph_%s%s.bmp" % (name, suffix),
+                        "glyph_%s%s_disabled.bmp" % (name, suffix), size)
+
+
+def check_glyph(art, name, normal, grey, size):
+    w, h, a = parse_bmp24(read(os.path.join(art, normal)))
+    w2, h2, b = parse_bmp24(read(os.path.join(art, grey)))
+    need((w, h) == (size, size) and (w2, h2) == (size, size),
+         "%s: glyphs must be %dx%d" % (normal, size, size))
+    need(a[0] == KEY and b[0] == KEY, normal + ": top-left pixel is not the magenta key")
+    drawn = [p != KEY for p in a]
+    need(drawn == [p != KEY for p in b], normal + ": disabled glyph has a different shape")
+    n = sum(drawn)
+    area = size * size / 256.0
+    need(30 * area <= n <= 230 * area, normal + ": %d drawn pixels" % n)
+    # Edges are blended with the slightly warm button face, hence the
+    # small tolerance.
+    need(all(max(p) - min(p) <= 4 for p in b if p != KEY), grey + ": not grey")
+    coloured = sum(1 for p in a if p != KEY and max(p) - min(p) > 60)
+    need(coloured >= n // 3, normal + ": hardly coloured")
+    hue = "green" if name == "check" else "blue"
+    strong = [p for p in a if p != KEY and max(p) - min(p) > 60]
+    main = sum(1 for r, g, bl in strong if (g if hue == "green" else bl) == max(r, g, bl))
+    need(main >= len(strong) * 3 // 4, normal + ": not mostly " + hue)
 
 
 def check_listsel(art):
@@ -358,8 +409,9 @@ def main(argv):
 
     checks = [
         ("mainicon.ico", lambda: check_main_icon(os.path.join(art, "mainicon.ico"))),
-        ("trayicon.ico/trayanim.ico", lambda: check_tray_pair(
-            os.path.join(art, "trayicon.ico"), os.path.join(art, "trayanim.ico"))),
+        ("trayicon.ico/trayanim.ico/trayoff.ico", lambda: check_tray_icons(
+            os.path.join(art, "trayicon.ico"), os.path.join(art, "trayanim.ico"),
+            os.path.join(art, "trayoff.ico"))),
         ("splash.jpg", lambda: check_splash(os.path.join(art, "splash.jpg"))),
         ("button glyphs", lambda: check_glyphs(art)),
         ("listsel.bmp", lambda: check_listsel(art)),

@@ -13,13 +13,19 @@ Files written:
   mainicon.ico            application icon: 16, 32, 48 and 256 px, each
                           32-bit BGRA with an AND mask (mask bit set where
                           alpha < 128, for painters that ignore alpha)
-  trayicon.ico            normal tray icon, 16 x 16, 16 colours (4 bpp)
-  trayanim.ico            alternate tray image shown while blinking, 16 x 16,
-                          16 colours, amber instead of blue
+  trayicon.ico            normal tray icon: 16 x 16, 16 colours (4 bpp), and
+                          32 x 32, 32-bit, for the tray at high DPI
+  trayanim.ico            alternate tray image shown while blinking, the same
+                          two sizes, amber instead of blue
+  trayoff.ico             the tray icon while blocking is off, the same two
+                          sizes, grey
   splash.jpg              411 x 309 baseline JPEG, 4:4:4
   glyph_<name>.bmp        16 x 16 24-bit button pictures, normal state
   glyph_<name>_disabled.bmp  the same picture in grey for a disabled button
                           (<name>: play, plus, disk, check)
+  glyph_<name>_24.bmp, glyph_<name>_32.bmp (and _disabled)
+                          the same pictures drawn at 24 and 32 pixels, for
+                          buttons at 144 and 192 DPI
   listsel.bmp             237 x 20 24-bit wallpaper behind the selected item
                           of the sound list
 
@@ -314,11 +320,26 @@ def gate_arch(s, ox, oy):
     return transform(pts, s, s, ox, oy)
 
 
-def draw_shield(cv, ox, oy, s, detail=2, badge=True, glow=False):
+# Colours of the shield: the normal blue, the amber of the blink image, and
+# the grey of the "blocking off" image (its badge grey too).
+SCHEMES = {
+    "blue": dict(outline="0f2d66", light=("4d95ec", "2563c4"), dark=("2b6bd0", "163f8f"),
+                 bars="1b4a9c", rim=("fafcff", "c6d4e8"), arch=("f0f6ff", "c4d6f0"), badge=True),
+    "amber": dict(outline="5a2800", light=("ffd63c", "f0a828"), dark=("ec8e14", "b86a08"),
+                  bars="8a4a00", rim=("fafcff", "c6d4e8"), arch=("f0f6ff", "c4d6f0"),
+                  badge=True),
+    "grey": dict(outline="464646", light=("bdbdbd", "9a9a9a"), dark=("9a9a9a", "767676"),
+                 bars="6e6e6e", rim=("fafafa", "cccccc"), arch=("f2f2f2", "d0d0d0"),
+                 badge=False),
+}
+
+
+def draw_shield(cv, ox, oy, s, detail=2, badge=True, glow=False, scheme="blue"):
     """Draws the shield with its gate and the red stop badge in the box
     (ox, oy, s, s). detail 2 draws the portcullis bars, 1 a simpler gate."""
+    sc = SCHEMES[scheme]
     outline = transform(shield_outline(), s, s, ox, oy)
-    navy = hexc("0f2d66")
+    navy = hexc(sc["outline"])
     if glow:
         for k in range(6, 0, -1):
             cv.fill([inset(outline, -k * s * 0.012)], (120, 180, 255), 0.05)
@@ -328,10 +349,10 @@ def draw_shield(cv, ox, oy, s, detail=2, badge=True, glow=False):
     cv.fill([outline], navy)
     border = max(1.0, s * 0.03)
     rim = inset(outline, border)
-    cv.fill([rim], vgrad((250, 252, 255), (198, 212, 232), oy, oy + s))
+    cv.fill([rim], vgrad(hexc(sc["rim"][0]), hexc(sc["rim"][1]), oy, oy + s))
     body = inset(rim, max(1.0, s * 0.055))
-    light = vgrad(hexc("4d95ec"), hexc("2563c4"), oy + 0.1 * s, oy + s)
-    dark = vgrad(hexc("2b6bd0"), hexc("163f8f"), oy + 0.1 * s, oy + s)
+    light = vgrad(hexc(sc["light"][0]), hexc(sc["light"][1]), oy + 0.1 * s, oy + s)
+    dark = vgrad(hexc(sc["dark"][0]), hexc(sc["dark"][1]), oy + 0.1 * s, oy + s)
     mid = ox + s * 0.5
 
     def two_tone(x, y):
@@ -345,7 +366,7 @@ def draw_shield(cv, ox, oy, s, detail=2, badge=True, glow=False):
     # Gate: pale arch with portcullis bars.
     arch = gate_arch(s, ox, oy)
     cv.fill([inset(arch, -max(0.8, s * 0.022))], navy, 0.55)
-    arch_cov = cv.fill([arch], vgrad((240, 246, 255), (196, 214, 240), oy + 0.28 * s,
+    arch_cov = cv.fill([arch], vgrad(hexc(sc["arch"][0]), hexc(sc["arch"][1]), oy + 0.28 * s,
                                      oy + 0.75 * s))
     bar = max(1.0, s * 0.034)
     bars = []
@@ -355,17 +376,18 @@ def draw_shield(cv, ox, oy, s, detail=2, badge=True, glow=False):
     if detail >= 2:
         for y in (0.47, 0.60):
             bars.append(rect(ox, oy + y * s - bar / 2, ox + s, oy + y * s + bar / 2))
-    cv.fill(bars, hexc("1b4a9c"), clip=arch_cov)
+    cv.fill(bars, hexc(sc["bars"]), clip=arch_cov)
     if badge:
-        draw_stop_badge(cv, ox + 0.75 * s, oy + 0.76 * s, 0.22 * s)
+        draw_stop_badge(cv, ox + 0.75 * s, oy + 0.76 * s, 0.22 * s, sc["badge"])
 
 
-def draw_stop_badge(cv, cx, cy, r):
+def draw_stop_badge(cv, cx, cy, r, red=True):
     cv.fill([octagon(cx + r * 0.08, cy + r * 0.12, r)], (0, 0, 0), 0.30)
-    cv.fill([octagon(cx, cy, r)], hexc("6e0a0e"))
+    cv.fill([octagon(cx, cy, r)], hexc("6e0a0e") if red else hexc("505050"))
     cv.fill([octagon(cx, cy, r - max(0.8, r * 0.07))], (255, 255, 255))
     inner = r - max(1.6, r * 0.22)
-    cv.fill([octagon(cx, cy, inner)], vgrad(hexc("f0474b"), hexc("b5161b"), cy - r, cy + r))
+    top, bottom = ("f0474b", "b5161b") if red else ("a8a8a8", "787878")
+    cv.fill([octagon(cx, cy, inner)], vgrad(hexc(top), hexc(bottom), cy - r, cy + r))
     bw, bh = inner * 0.62, max(1.0, inner * 0.17)
     cv.fill([rect(cx - bw, cy - bh, cx + bw, cy + bh)], (255, 255, 255))
 
@@ -386,51 +408,63 @@ TRAY_PALETTE = [
     (236, 142, 20),   # 8 y amber dark
     (204, 216, 234),  # 9 G pale grey-blue (gate)
     (90, 40, 0),      # 10 D dark brown outline
-    (128, 128, 128),  # 11 unused
-    (192, 192, 192),  # 12 unused
-    (0, 0, 128),      # 13 unused
-    (128, 0, 0),      # 14 unused
-    (0, 128, 0),      # 15 unused
+    (70, 70, 70),     # 11 M grey outline
+    (184, 184, 184),  # 12 L light grey
+    (138, 138, 138),  # 13 l mid grey
+    (230, 230, 230),  # 14 P pale grey (gate)
+    (100, 100, 100),  # 15 m dark grey (badge rim)
 ]
-TRAY_KEYS = ".KWBbRrYyGD"
+TRAY_KEYS = ".KWBbRrYyGDMLlPm"
 
-TRAY_NORMAL = [
-    "................",
-    ".KKKKKKKKKKKKK..",
-    ".KWWWWWWWWWWWK..",
-    ".KWBBBBBbbbbWK..",
-    ".KWBBBGGGbbbWK..",
-    ".KWBBGGGGGbbWK..",
-    ".KWBBGbGbGbbWK..",
-    ".KWBBGbGbGbbWK..",
-    ".KWBBGbGbGrrr...",
-    "..KWBGbGbrRRRr..",
-    "..KWBBBbrRRRRRr.",
-    "...KWBBbrWWWWWr.",
-    "....KWBbrRRRRRr.",
-    ".....KWBKrRRRr..",
-    "......KWK.rrr...",
-    ".......K........",
-]
+# The shield's outline, row by row: the first and last column of each row.
+# The sides run straight down and then narrow to the point one pixel a row,
+# a clean 45-degree edge; the outline touches the fill directly (a white rim
+# only along the top), so no light pixels show on the slopes.
+SHIELD_SPANS = [(1, 14)] * 9 + [(2, 13), (2, 13), (3, 12), (4, 11), (5, 10), (6, 9), (7, 8)]
+# The gate (g: pale arch, |: bar) and the stop badge (o: rim, #: fill,
+# =: bar), placed by their top-left corners.
+GATE = ["..gggg..", ".gggggg.", ".g|gg|g.", ".g|gg|g.", ".g|gg|g.", ".g|gg|g.",
+        ".g|gg|g."]
+BADGE = [".oooo.", "o####o", "o====o", "o====o", "o####o", ".oooo."]
 
-TRAY_BLINK = [
-    "................",
-    ".DDDDDDDDDDDDD..",
-    ".DWWWWWWWWWWWD..",
-    ".DWYYYYYyyyyWD..",
-    ".DWYYYKKKyyyWD..",
-    ".DWYYKKKKKyyWD..",
-    ".DWYYKYKyKyyWD..",
-    ".DWYYKYKyKyyWD..",
-    ".DWYYKYKyKrrr...",
-    "..DWYKYKyrWWWr..",
-    "..DWYYYyrWWWWWr.",
-    "...DWYYyrRRRRRr.",
-    "....DWYyrWWWWWr.",
-    ".....DWYDrWWWr..",
-    "......DWD.rrr...",
-    ".......D........",
-]
+TRAY_SCHEMES = {
+    # outline, rim, light body, dark body, gate, bars, badge rim, badge, badge bar
+    "normal": "KWBbGbrRW",
+    "blink": "DWYyGyrWR",
+    "off": "MWLlPmmlW",
+}
+
+
+def tray_pixmap(scheme):
+    """The 16 x 16 tray image of a colour scheme, as rows of TRAY_KEYS."""
+    k, rim, light, dark, gate, bars, brim, badge, bar = TRAY_SCHEMES[scheme]
+    grid = [["."] * 16 for _ in range(16)]
+    for y, (x0, x1) in enumerate(SHIELD_SPANS):
+        for x in range(x0, x1 + 1):
+            if x in (x0, x1) or y == 0:
+                grid[y][x] = k
+            elif y == 1:
+                grid[y][x] = rim
+            else:
+                grid[y][x] = light if x < 8 else dark
+    # The point's last row is outline only.
+    for x in range(SHIELD_SPANS[-1][0], SHIELD_SPANS[-1][1] + 1):
+        grid[15][x] = k
+    for dy, row in enumerate(GATE):
+        for dx, ch in enumerate(row):
+            if ch != ".":
+                grid[3 + dy][4 + dx] = gate if ch == "g" else bars
+    paint = {"o": brim, "#": badge, "=": bar}
+    for dy, row in enumerate(BADGE):
+        for dx, ch in enumerate(row):
+            if ch != ".":
+                grid[9 + dy][9 + dx] = paint[ch]
+    return ["".join(row) for row in grid]
+
+
+TRAY_NORMAL = tray_pixmap("normal")
+TRAY_BLINK = tray_pixmap("blink")
+TRAY_OFF = tray_pixmap("off")
 
 
 def pixmap_indices(rows):
@@ -783,8 +817,14 @@ def main_icon():
     return ico(images)
 
 
-def tray_icon(rows):
-    return ico([icon_image_4(pixmap_indices(rows), TRAY_PALETTE)])
+def tray_icon(scheme):
+    """The 16 x 16 pixel map (16 colours) and a drawn 32 x 32 image for the
+    tray at high DPI."""
+    shield = {"normal": "blue", "blink": "amber", "off": "grey"}[scheme]
+    big = Canvas(32, 32)
+    draw_shield(big, -0.02 * 32, 0.0, 32 * 0.98, 1, scheme=shield)
+    return ico([icon_image_4(pixmap_indices(tray_pixmap(scheme)), TRAY_PALETTE),
+                icon_image_32(big)])
 
 
 def splash():
@@ -832,8 +872,30 @@ def splash():
     return jpeg(W, H, lambda x, y: cv.rgba8(y * W + x)[:3])
 
 
-def glyph_pair(draw):
-    """Renders a glyph in colour and in grey; returns two BMP files."""
+class ScaledCanvas:
+    """A canvas drawn in the glyphs' 16-unit coordinates at another size."""
+
+    def __init__(self, cv, k):
+        self.cv = cv
+        self.k = k
+
+    def fill(self, polys, paint, opacity=1.0, clip=None):
+        k = self.k
+        scaled = [[(x * k, y * k) for x, y in poly] for poly in polys]
+        if callable(paint):
+            inner = paint
+
+            def paint(x, y):
+                return inner(x / k, y / k)
+        return self.cv.fill(scaled, paint, opacity, clip)
+
+
+GLYPH_SIZES = (16, 24, 32)
+
+
+def glyph_pair(draw, size=16):
+    """Renders a glyph in colour and in grey at size x size pixels; returns
+    two BMP files. The pictures are drawn, not scaled, at each size."""
     out = []
     for grey in (False, True):
         def paint(c, grey=grey):
@@ -844,17 +906,17 @@ def glyph_pair(draw):
             lum = 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2]
             v = 112.0 + 0.42 * lum
             return (v, v, v)
-        cv = Canvas(16, 16)
-        draw(cv, paint)
+        cv = Canvas(size, size)
+        draw(ScaledCanvas(cv, size / 16.0), paint)
 
         def pixel(x, y, cv=cv):
-            i = y * 16 + x
+            i = y * size + x
             if cv.a[i] < 0.22:
                 return KEY
             rgb = cv.rgb_on(BUTTON_FACE, i)
             assert rgb != KEY
             return rgb
-        out.append(bmp24(16, 16, pixel))
+        out.append(bmp24(size, size, pixel))
     return out
 
 
@@ -910,15 +972,18 @@ def list_selection():
 def build():
     files = {
         "mainicon.ico": main_icon(),
-        "trayicon.ico": tray_icon(TRAY_NORMAL),
-        "trayanim.ico": tray_icon(TRAY_BLINK),
+        "trayicon.ico": tray_icon("normal"),
+        "trayanim.ico": tray_icon("blink"),
+        "trayoff.ico": tray_icon("off"),
         "listsel.bmp": list_selection(),
     }
     for name, draw in (("play", draw_play), ("plus", draw_plus), ("disk", draw_disk),
                        ("check", draw_check)):
-        normal, disabled = glyph_pair(draw)
-        files["glyph_%s.bmp" % name] = normal
-        files["glyph_%s_disabled.bmp" % name] = disabled
+        for size in GLYPH_SIZES:
+            normal, disabled = glyph_pair(draw, size)
+            suffix = "" if size == 16 else "_%d" % size
+            files["glyph_%s%s.bmp" % (name, suffix)] = normal
+            files["glyph_%s%s_disabled.bmp" % (name, suffix)] = disabled
     files["splash.jpg"] = splash()
     return files
 

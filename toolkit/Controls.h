@@ -172,6 +172,9 @@ public:
     void SetColors(const ButtonColors& colors) noexcept { colors_ = colors; }
     void HandleCommand(WORD code, HWND from) override;
     bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+    void Layout(int dpi) override;
+    // Side of the glyph artwork in use (16, 24 or 32), 0 without a glyph.
+    int GlyphSize() const noexcept { return glyphSize_; }
 
 protected:
     const char* ClassName() const override { return "BUTTON"; }
@@ -180,9 +183,12 @@ protected:
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
+    void ChooseGlyphSize(int dpi);
+
     ButtonColors colors_;
     UniqueGdiObject glyph_;
     UniqueGdiObject glyphDisabled_;
+    int glyphSize_ = 0;
     bool hot_ = false;
 };
 

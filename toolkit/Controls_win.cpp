@@ -357,12 +357,31 @@ void TButtonEdit::HandleCommand(WORD code, HWND from) {
 DWORD TBitBtn::Style() const { return WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_OWNERDRAW; }
 
 void TBitBtn::AfterCreate() {
+    ChooseGlyphSize(form_.Dpi());
     // A picture-only button carries its hint as its accessible name.
     if (desc_.caption.empty() && !desc_.hint.empty()) {
         const std::string name(desc_.hint);
         SetWindowTextA(hwnd_, name.c_str());
     }
     Subclass();
+}
+
+void TBitBtn::ChooseGlyphSize(int dpi) {
+    // Artwork drawn at 16, 24 and 32 pixels: the largest that fits the
+    // DPI's 16 pixels, shown at its own size, never stretched.
+    const int want = ScaleFor(16, dpi);
+    const int size = desc_.glyph == 0 ? 0 : (want >= 32 ? 32 : (want >= 24 ? 24 : 16));
+    if (size != glyphSize_) {
+        // Made again at the new size when next drawn.
+        glyph_.reset();
+        glyphDisabled_.reset();
+        glyphSize_ = size;
+    }
+}
+
+void TBitBtn::Layout(int dpi) {
+    TControl::Layout(dpi);
+    ChooseGlyphSize(dpi);
 }
 
 void TBitBtn::HandleCommand(WORD code, HWND) {
@@ -416,10 +435,18 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 
     // Each glyph is made when it is first drawn: a hidden form needs none,
     // and the grey one only a disabled button.
+    // The artwork of the chosen size (see ResourceIds.h for the offsets),
+    // or the 16-pixel one when a size is missing.
     auto load = [this](int id, UniqueGdiObject& glyph) {
         if (id != 0 && !glyph) {
-            glyph.reset(LoadImageA(form_.Application().ModuleInstance(), MAKEINTRESOURCEA(id),
-                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+            HINSTANCE instance = form_.Application().ModuleInstance();
+            const int offset = glyphSize_ == 32 ? 200 : (glyphSize_ == 24 ? 100 : 0);
+            glyph.reset(LoadImageA(instance, MAKEINTRESOURCEA(id + offset), IMAGE_BITMAP, 0, 0,
+                                   LR_CREATEDIBSECTION));
+            if (!glyph) {
+                glyph.reset(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
+                                       LR_CREATEDIBSECTION));
+            }
         }
     };
     if (disabled) {
@@ -429,7 +456,7 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
         load(desc_.glyph, glyph_);
     }
     HGDIOBJ glyph = (disabled && glyphDisabled_) ? glyphDisabled_.get() : glyph_.get();
-    const int glyphSize = ScaleFor(16, dpi);
+    const int glyphSize = glyphSize_;
     const std::string caption(desc_.caption);
     SIZE textSize{0, 0};
     if (!caption.empty()) {

@@ -12,4 +12,8 @@ namespace vgwl {
 // missing or cannot be decoded: a picture is never worth failing for.
 UniqueGdiObject LoadPictureResource(HINSTANCE instance, const char* name, const char* type);
 
+// A copy of a picture resampled to width by height with a smooth filter (for
+// a picture whose window grew with the DPI); empty when it cannot be made.
+UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height);
+
 }  // namespace vgwl

@@ -386,6 +386,10 @@ TEST_F(LayoutAtDpi, TextFitsAndNothingOverlaps) {
         main.CheckOverlaps(Window().Handle());
         EXPECT_GT(main.checked, 10);
     }
+    // Picture buttons show artwork drawn for the DPI, not a stretched 16 px.
+    const int glyph = dpi_ >= 192 ? 32 : (dpi_ >= 144 ? 24 : 16);
+    EXPECT_EQ(Window().RzBitBtn1->GlyphSize(), glyph);
+    EXPECT_EQ(SelectSound().RzBitBtn1->GlyphSize(), glyph);
     Window().Hide();
     SCOPED_TRACE("sound dialog");
     SelectSound().Show();
@@ -394,6 +398,20 @@ TEST_F(LayoutAtDpi, TextFitsAndNothingOverlaps) {
     dialog.CheckOverlaps(SelectSound().Handle());
     EXPECT_GE(dialog.checked, 6);
     SelectSound().Hide();
+}
+
+TEST_F(LayoutAtDpi, SplashPictureFillsItsWindow) {
+    TSplashScreen& splash = App().CreateOwnedForm<TSplashScreen>();
+    RECT client{};
+    GetClientRect(splash.Handle(), &client);
+    EXPECT_EQ(client.right, MulDiv(411, dpi_, 96));
+    auto* picture = reinterpret_cast<HBITMAP>(
+        SendMessageA(splash.Image1->Handle(), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(picture, nullptr);
+    BITMAP bm{};
+    GetObjectA(picture, sizeof(bm), &bm);
+    EXPECT_EQ(bm.bmWidth, client.right) << "a grey border around the picture";
+    EXPECT_EQ(std::abs(bm.bmHeight), client.bottom);
 }
 
 TEST_F(LayoutAtDpi, PicturesOfEveryPage) {
@@ -428,6 +446,12 @@ TEST_F(LayoutAtDpi, PicturesOfEveryPage) {
 TEST(LayoutAtEveryDpi, TextFitsAndNothingOverlaps) {
     for (int dpi : {96, 120, 144, 192}) {
         RunChildAtDpi("LayoutAtDpi.TextFitsAndNothingOverlaps", dpi);
+    }
+}
+
+TEST(LayoutAtEveryDpi, SplashPictureFillsItsWindow) {
+    for (int dpi : {96, 144}) {
+        RunChildAtDpi("LayoutAtDpi.SplashPictureFillsItsWindow", dpi);
     }
 }
 

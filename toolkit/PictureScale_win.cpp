@@ -1,0 +1,53 @@
+#include "toolkit/ImageScale.h"
+#include "toolkit/Picture.h"
+
+#include <vector>
+
+namespace vgwl {
+namespace {
+
+BITMAPINFO TopDown32(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+}  // namespace
+
+UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
+    BITMAP bm{};
+    if (!picture || !GetObjectA(picture, sizeof(bm), &bm) || bm.bmWidth <= 0 ||
+        bm.bmHeight <= 0 || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+        return {};
+    }
+    const int sourceHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bm.bmWidth) * sourceHeight);
+    BITMAPINFO info = TopDown32(bm.bmWidth, sourceHeight);
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, picture, 0, static_cast<UINT>(sourceHeight),
+                               pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != sourceHeight) {
+        return {};
+    }
+    const std::vector<std::uint32_t> scaled =
+        ScalePixels(pixels, bm.bmWidth, sourceHeight, width, height);
+    if (scaled.empty()) {
+        return {};
+    }
+    BITMAPINFO out = TopDown32(width, height);
+    void* bits = nullptr;
+    UniqueGdiObject bitmap(CreateDIBSection(nullptr, &out, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) {
+        return {};
+    }
+    std::copy(scaled.begin(), scaled.end(), static_cast<std::uint32_t*>(bits));
+    return bitmap;
+}
+
+}  // namespace vgwl
