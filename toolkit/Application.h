@@ -115,6 +115,11 @@ public:
     // Destroys the forms (in reverse order of creation).
     void DestroyForms() noexcept;
 
+    // The window the user can act on while a modal window (a form shown
+    // modally, a message box) holds the others disabled: the topmost shown
+    // and enabled top-level window of this thread. Null when none is modal.
+    HWND ModalWindow() const noexcept;
+
     // Form registry for the window procedures and the loop.
     TForm* FormFromHandle(HWND hwnd) const noexcept;
 
