@@ -22,7 +22,7 @@ if [ ! -f "$state/prefix/.vgwl-ready" ]; then
 fi
 bash "$root/scripts/wine-session.sh" start "$state"
 trap 'bash "$root/scripts/wine-session.sh" stop "$state"' EXIT
-trap 'exit 130' INT TERM
+trap 'echo; say "stopping the program and its Wine session"; exit 130' INT TERM
 
 display=${DISPLAY:-}
 if [ -f "$state/display" ]; then
@@ -51,7 +51,10 @@ if [ -z "${DISPLAY:-}" ]; then
     say "no DISPLAY is set: the program runs on a private Xvfb display ($display) that"
     say "nobody sees; set DISPLAY to your X display to see and use it"
 fi
+# In the background with a wait: a signal's trap runs at once during a wait,
+# not only after the program has ended; the session's stop then ends it.
 status=0
-bash "$root/scripts/wine-run.sh" "$state" "$root/dist/VelmoraGWLite.exe" || status=$?
+bash "$root/scripts/wine-run.sh" "$state" "$root/dist/VelmoraGWLite.exe" &
+wait $! || status=$?
 say "the program ended with exit code $status"
 exit "$status"
