@@ -498,7 +498,24 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
 
 namespace {
 
+constexpr char kContainerFontProp[] = "VgwlFont";
+
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    // A plain window keeps no font; the container keeps the form's, so that
+    // a group box frame inside it draws its caption in the form's font and
+    // not in the system's bold one.
+    switch (msg) {
+        case WM_SETFONT:
+            SetPropA(hwnd, kContainerFontProp, reinterpret_cast<HANDLE>(w));
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(GetPropA(hwnd, kContainerFontProp));
+        case WM_NCDESTROY:
+            RemovePropA(hwnd, kContainerFontProp);
+            break;
+        default:
+            break;
+    }
     auto* self = reinterpret_cast<TContainer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (self) {
         switch (msg) {

@@ -119,7 +119,17 @@ bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISI
 
 class LayoutChecker {
 public:
-    LayoutChecker(const TForm& form, int dpi) : form_(form), dpi_(dpi) {}
+    LayoutChecker(const TForm& form, int dpi) : form_(form), dpi_(dpi) {
+        // The form's own font, as a plain text control of it carries it.
+        for (const auto& c : form.Controls()) {
+            const ControlKind kind = c->Desc().kind;
+            if (!c->Desc().font && (kind == ControlKind::CheckBox || kind == ControlKind::Edit ||
+                                    kind == ControlKind::ListBox)) {
+                formFont_ = FontOf(c->Handle());
+                break;
+            }
+        }
+    }
 
     int S(int px) const { return MulDiv(px, dpi_, 96); }
 
@@ -212,6 +222,8 @@ private:
                 // The box, the gap after it, the text and its focus rectangle.
                 Expect(hwnd, "check box caption", {S(13) + S(3) + text.cx + 1, text.cy}, room);
             } else if (type == BS_GROUPBOX) {
+                // In the form's font, not the system's.
+                EXPECT_EQ(font, formFont_) << Name(hwnd) << ": caption font";
                 Expect(hwnd, "group box caption", {S(8) * 2 + text.cx, text.cy}, room);
             } else if (type == BS_OWNERDRAW) {
                 // Picture button: glyph, gap, text, inside the frame.
@@ -268,6 +280,7 @@ private:
 
     const TForm& form_;
     int dpi_;
+    HFONT formFont_ = nullptr;
 };
 
 // ------------------------------------------------------------ pictures
@@ -420,6 +433,7 @@ TEST_F(LayoutAtDpi, PicturesOfEveryPage) {
     CreateDirectoryA(dir.c_str(), nullptr);
     const std::string suffix = "-" + std::to_string(dpi_) + "dpi.png";
     const char* pages[] = {"preferences", "white-list", "about"};
+    Window().RzButtonEdit1->SetText("Sound Notification 1");
     Window().Show();
     SetForegroundWindow(Window().Handle());
     for (int page = 0; page < 3; ++page) {
