@@ -16,4 +16,9 @@ UniqueGdiObject LoadPictureResource(HINSTANCE instance, const char* name, const 
 // a picture whose window grew with the DPI); empty when it cannot be made.
 UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height);
 
+// An icon resource at the size of a small icon (the notification area's) at
+// the given DPI: 16 pixels at 96 DPI, 32 at 192; the resource's nearest image
+// is taken, or its stored size when none is given.
+UniqueHicon LoadSmallIcon(HINSTANCE instance, const char* name, int dpi);
+
 }  // namespace vgwl

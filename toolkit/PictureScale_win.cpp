@@ -51,3 +51,17 @@ UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
 }
 
 }  // namespace vgwl
+
+namespace vgwl {
+
+UniqueHicon LoadSmallIcon(HINSTANCE instance, const char* name, int dpi) {
+    const int size = GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi > 0 ? dpi : 96));
+    UniqueHicon icon(static_cast<HICON>(
+        LoadImageA(instance, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    if (!icon) {
+        icon.reset(static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+    }
+    return icon;
+}
+
+}  // namespace vgwl
