@@ -4,6 +4,7 @@
 #include "resources/FormDescriptions.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
+#include "toolkit/Picture.h"
 #include "toolkit/SystemLibrary.h"
 #include "ui/ProgramFile.h"
 #include "ui/SettingsSession.h"
@@ -61,12 +62,6 @@ PreferencesServices Complete(PreferencesServices given) {
     return given;
 }
 
-UniqueHicon LoadIconResource(HINSTANCE instance, const char* name) {
-    // At the icon's stored size, default colours.
-    return UniqueHicon(
-        static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
-}
-
 }  // namespace
 
 TVMGWLPreferences::TVMGWLPreferences(TApplication& app, PreferencesServices services)
@@ -78,8 +73,11 @@ TVMGWLPreferences::TVMGWLPreferences(TApplication& app, PreferencesServices serv
     BindControls();
     BindMenu();
     WireEvents();
-    TrayIconImage = LoadIconResource(app.ModuleInstance(), "TrayIcon");
-    TrayAnimImage = LoadIconResource(app.ModuleInstance(), "TrayAnim");
+    // At the notification area's icon size for the DPI: the stored 16
+    // pixels at 96 DPI, the 32-pixel images above.
+    TrayIconImage = LoadSmallIcon(app.ModuleInstance(), "TrayIcon", Dpi());
+    TrayAnimImage = LoadSmallIcon(app.ModuleInstance(), "TrayAnim", Dpi());
+    TrayOffImage = LoadSmallIcon(app.ModuleInstance(), "TrayOff", Dpi());
     taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
     // Run elevated, the window would not hear Explorer's broadcast otherwise.
     (void)ChangeWindowMessageFilterEx(Handle(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);

@@ -64,6 +64,8 @@ public:
     // Fields of the form besides its controls.
     UniqueHicon TrayIconImage;
     UniqueHicon TrayAnimImage;
+    // The grey image shown while popup blocking is switched off.
+    UniqueHicon TrayOffImage;
     std::int32_t SoundIndex = 0;
 
     // Controls of the form description, by their names.
@@ -120,6 +122,10 @@ public:
     // The record handed to the notification-area service, filled the same way
     // for every call, with the given icon.
     NOTIFYICONDATAA TrayIconRecord(HICON icon) const;
+    // The icon and tip follow the blocking switch: the "off" image and a tip
+    // that says so while blocking is off.
+    void ShowBlockingState();
+    HICON RestingTrayIcon() const noexcept;
 
     // Settings store and start with Windows.
     void LoadSettings();
@@ -204,6 +210,7 @@ private:
     WhiteListEditor whiteList_;  // in step with ListView1's rows
     TSelectSound* selectSound_ = nullptr;
     UINT taskbarCreatedMessage_ = 0;
+    bool blockingOff_ = false;  // what the tray icon shows
 };
 
 }  // namespace vgwl

@@ -41,6 +41,9 @@ TMenuItem& TVMGWLPreferences::MenuItemOf(SettingSwitch which) const {
 void TVMGWLPreferences::ShowSwitch(SettingSwitch which, bool on) {
     CheckBoxOf(which).SetChecked(on);
     MenuItemOf(which).SetChecked(on);
+    if (which == SettingSwitch::Blocking) {
+        ShowBlockingState();
+    }
 }
 
 void TVMGWLPreferences::ShowSoundChoice(std::int32_t stored) {
@@ -105,6 +108,9 @@ void TVMGWLPreferences::ApplyCheckBox(SettingSwitch which) {
         MenuItemOf(which).SetChecked(on);
     } else if (result == StoreResult::KeyUnavailable) {
         ShowError(kApplyUserSettingsError);
+    }
+    if (which == SettingSwitch::Blocking) {
+        ShowBlockingState();
     }
 }
 

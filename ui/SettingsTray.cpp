@@ -13,6 +13,7 @@ namespace {
 
 constexpr UINT kTrayIconId = 1005;
 constexpr std::string_view kTrayTip = "Velmora Gatewick Lite";
+constexpr std::string_view kTrayTipOff = "Velmora Gatewick Lite - popup blocking is off";
 constexpr int kBlinkRounds = 4;
 constexpr DWORD kBlinkPhaseMilliseconds = 300;
 
@@ -47,14 +48,30 @@ NOTIFYICONDATAA TVMGWLPreferences::TrayIconRecord(HICON icon) const {
     // The first version holds 64 characters of tip, the terminator included.
     constexpr std::size_t kTipCapacity = 64;
     static_assert(sizeof(data.szTip) >= kTipCapacity);
-    const std::size_t length = std::min(kTrayTip.size(), kTipCapacity - 1);
-    std::copy_n(kTrayTip.data(), length, data.szTip);
+    const std::string_view tip = blockingOff_ ? kTrayTipOff : kTrayTip;
+    static_assert(kTrayTipOff.size() < kTipCapacity);
+    const std::size_t length = std::min(tip.size(), kTipCapacity - 1);
+    std::copy_n(tip.data(), length, data.szTip);
     data.szTip[length] = '\0';
     return data;
 }
 
+HICON TVMGWLPreferences::RestingTrayIcon() const noexcept {
+    return blockingOff_ && TrayOffImage ? TrayOffImage.get() : TrayIconImage.get();
+}
+
+void TVMGWLPreferences::ShowBlockingState() {
+    const bool off = !RzCheckBox1->Checked();
+    if (off == blockingOff_) {
+        return;
+    }
+    blockingOff_ = off;
+    NOTIFYICONDATAA data = TrayIconRecord(RestingTrayIcon());
+    (void)services_.notifyIcon(NIM_MODIFY, &data);
+}
+
 void TVMGWLPreferences::AddTrayIcon() {
-    NOTIFYICONDATAA data = TrayIconRecord(TrayIconImage.get());
+    NOTIFYICONDATAA data = TrayIconRecord(RestingTrayIcon());
     // Without a taskbar the add fails; "TaskbarCreated" brings it back later.
     (void)services_.notifyIcon(NIM_ADD, &data);
 }
@@ -66,7 +83,8 @@ void TVMGWLPreferences::RemoveTrayIcon() {
 
 void TVMGWLPreferences::AnimateTrayIcon() {
     NOTIFYICONDATAA alternate = TrayIconRecord(TrayAnimImage.get());
-    NOTIFYICONDATAA normal = TrayIconRecord(TrayIconImage.get());
+    // The blink ends on the icon of the current state.
+    NOTIFYICONDATAA normal = TrayIconRecord(RestingTrayIcon());
     for (int round = 0; round < kBlinkRounds; ++round) {
         (void)services_.notifyIcon(NIM_MODIFY, &alternate);
         services_.sleep(kBlinkPhaseMilliseconds);
@@ -78,7 +96,18 @@ void TVMGWLPreferences::AnimateTrayIcon() {
 void TVMGWLPreferences::TrayIconMessage(WPARAM /*wParam*/, LPARAM lParam) {
     // The mouse message is in the low word, whichever record version the
     // shell speaks.
-    switch (LOWORD(lParam)) {
+    const UINT mouse = LOWORD(lParam);
+    if (mouse == WM_LBUTTONDBLCLK || mouse == WM_RBUTTONUP) {
+        // While a modal window (the sound dialog, a message box) holds this
+        // window disabled, the click brings that one to the front: it is the
+        // window the user can act on. No menu opens over it.
+        if (HWND modal = Application().ModalWindow()) {
+            (void)SetForegroundWindow(modal);
+            (void)BringWindowToTop(modal);
+            return;
+        }
+    }
+    switch (mouse) {
         case WM_LBUTTONDBLCLK:
             // The restore hook shows the window and brings it to the front.
             Application().Restore();

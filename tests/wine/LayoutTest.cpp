@@ -403,6 +403,21 @@ TEST_F(LayoutAtDpi, TextFitsAndNothingOverlaps) {
     const int glyph = dpi_ >= 192 ? 32 : (dpi_ >= 144 ? 24 : 16);
     EXPECT_EQ(Window().RzBitBtn1->GlyphSize(), glyph);
     EXPECT_EQ(SelectSound().RzBitBtn1->GlyphSize(), glyph);
+    // The tray icons at the notification area's size for the DPI, drawn
+    // from the 32-pixel images above 96 DPI.
+    for (HICON icon : {Window().TrayIconImage.get(), Window().TrayAnimImage.get(),
+                       Window().TrayOffImage.get()}) {
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm{};
+        GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        EXPECT_EQ(bm.bmWidth, GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi_)));
+        if (dpi_ == 192) {
+            EXPECT_EQ(bm.bmWidth, 32);
+        }
+    }
     Window().Hide();
     SCOPED_TRACE("sound dialog");
     SelectSound().Show();
