@@ -21,8 +21,8 @@ TSplashScreen::TSplashScreen(TApplication& app) : TForm(app, kSplashScreenForm) 
     BITMAP bm{};
     if (picture && GetObjectA(picture.get(), sizeof(bm), &bm) &&
         (bm.bmWidth != area.right || std::abs(bm.bmHeight) != area.bottom)) {
-        if (UniqueGdiObject scaled = ScalePicture(static_cast<HBITMAP>(picture.get()),
-                                                  area.right, area.bottom)) {
+        if (UniqueGdiObject scaled =
+                ScalePicture(static_cast<HBITMAP>(picture.get()), area.right, area.bottom)) {
             picture = std::move(scaled);
         }
     }

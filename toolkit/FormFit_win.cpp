@@ -43,7 +43,8 @@ SIZE TextExtent(HWND hwnd, const std::string& text, int wrapWidth) {
 std::string WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthA(hwnd);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    text.resize(static_cast<std::size_t>(std::max(GetWindowTextA(hwnd, text.data(), length + 1), 0)));
+    text.resize(
+        static_cast<std::size_t>(std::max(GetWindowTextA(hwnd, text.data(), length + 1), 0)));
     return text;
 }
 
@@ -125,8 +126,8 @@ void FitLine(HWND hwnd, SIZE need, bool centred, int dpi) {
     if (need.cy > fit.bottom - fit.top) {
         RECT parent{};
         GetClientRect(GetParent(hwnd), &parent);
-        const int limit = BottomLimit(hwnd, at, fit.left, fit.right,
-                                      std::max<int>(at.bottom, parent.bottom));
+        const int limit =
+            BottomLimit(hwnd, at, fit.left, fit.right, std::max<int>(at.bottom, parent.bottom));
         fit.bottom = std::min<LONG>(limit, fit.top + need.cy);
     }
     Place(hwnd, at, fit);

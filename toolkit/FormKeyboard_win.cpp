@@ -62,8 +62,8 @@ void TForm::ShowKeyboardCues() {
 }
 
 void TForm::HideKeyboardCues() {
-    SendMessageA(hwnd_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL),
-                 0);
+    SendMessageA(hwnd_.get(), WM_CHANGEUISTATE,
+                 MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
     keyboardCues_ = false;
 }
 

@@ -82,8 +82,8 @@ std::vector<std::uint32_t> ScalePixels(const std::vector<std::uint32_t>& source,
         for (int x = 0; x < width; ++x) {
             float c[3] = {0, 0, 0};
             for (std::size_t k = 0; k < tap.weights.size(); ++k) {
-                const float* p = rows.data() +
-                                 ((static_cast<std::size_t>(tap.first) + k) * width + x) * 3;
+                const float* p =
+                    rows.data() + ((static_cast<std::size_t>(tap.first) + k) * width + x) * 3;
                 for (int ch = 0; ch < 3; ++ch) {
                     c[ch] += tap.weights[k] * p[ch];
                 }

@@ -21,16 +21,16 @@ BITMAPINFO TopDown32(int width, int height) {
 
 UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
     BITMAP bm{};
-    if (!picture || !GetObjectA(picture, sizeof(bm), &bm) || bm.bmWidth <= 0 ||
-        bm.bmHeight <= 0 || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    if (!picture || !GetObjectA(picture, sizeof(bm), &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0 ||
+        width <= 0 || height <= 0 || width > 16384 || height > 16384) {
         return {};
     }
     const int sourceHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bm.bmWidth) * sourceHeight);
     BITMAPINFO info = TopDown32(bm.bmWidth, sourceHeight);
     HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, picture, 0, static_cast<UINT>(sourceHeight),
-                               pixels.data(), &info, DIB_RGB_COLORS);
+    const int rows = GetDIBits(screen, picture, 0, static_cast<UINT>(sourceHeight), pixels.data(),
+                               &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (rows != sourceHeight) {
         return {};
@@ -56,10 +56,11 @@ namespace vgwl {
 
 UniqueHicon LoadSmallIcon(HINSTANCE instance, const char* name, int dpi) {
     const int size = GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi > 0 ? dpi : 96));
-    UniqueHicon icon(static_cast<HICON>(
-        LoadImageA(instance, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    UniqueHicon icon(
+        static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
     if (!icon) {
-        icon.reset(static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+        icon.reset(
+            static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
     }
     return icon;
 }

@@ -108,8 +108,8 @@ TEST_F(PreferencesKeyboard, TabGoesRoundThroughTheTabStripInTheDescribedOrder) {
     TVMGWLPreferences& w = Window();
     ASSERT_NO_FATAL_FAILURE(ShowWindowWithFocusOn(*w.RzPageControl1));
     const HWND expected[] = {
-        w.RzCheckBox1->Handle(), w.RzCheckBox2->Handle(), w.RzButtonEdit1->Handle(),
-        w.RzBitBtn1->Handle(),   w.RzCheckBox3->Handle(), w.RzCheckBox4->Handle(),
+        w.RzCheckBox1->Handle(), w.RzCheckBox2->Handle(),    w.RzButtonEdit1->Handle(),
+        w.RzBitBtn1->Handle(),   w.RzCheckBox3->Handle(),    w.RzCheckBox4->Handle(),
         w.RzURLLabel3->Handle(), w.RzPageControl1->Handle(),
     };
     for (HWND next : expected) {
@@ -125,8 +125,8 @@ TEST_F(PreferencesKeyboard, TabGoesRoundThroughTheTabStripInTheDescribedOrder) {
     // The white list page keeps its own order after the strip.
     w.RzPageControl1->SetActivePage(1);
     w.RzPageControl1->SetFocus();
-    const HWND whiteList[] = {w.ListView1->Handle(), w.RzBitBtn2->Handle(),
-                              w.RzBitBtn4->Handle(), w.RzEdit1->Handle(),
+    const HWND whiteList[] = {w.ListView1->Handle(),   w.RzBitBtn2->Handle(),
+                              w.RzBitBtn4->Handle(),   w.RzEdit1->Handle(),
                               w.RzURLLabel3->Handle(), w.RzPageControl1->Handle()};
     for (HWND next : whiteList) {
         Press(VK_TAB);
@@ -170,9 +170,7 @@ protected:
     }
 
     HWND List() { return SelectSound().CoolListBox1->Handle(); }
-    void QueuePick(int index) {
-        PostMessageA(List(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    void QueuePick(int index) { PostMessageA(List(), LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
     void QueueKey(WPARAM key) {
         PostMessageA(List(), WM_KEYDOWN, key, 1);
         PostMessageA(List(), WM_KEYUP, key, 0xC0000001);

@@ -39,9 +39,9 @@ void RunChildAtDpi(const std::string& test, int dpi, const std::string& shotsDir
     SetEnvironmentVariableA(kShotsVariable, shotsDir.empty() ? nullptr : shotsDir.c_str());
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, sizeof(self));
-    const ProcessResult run = RunProcess("\"" + std::string(self) + "\" --gtest_filter=" + test +
-                                             " --gtest_brief=1",
-                                         std::chrono::seconds(120));
+    const ProcessResult run =
+        RunProcess("\"" + std::string(self) + "\" --gtest_filter=" + test + " --gtest_brief=1",
+                   std::chrono::seconds(120));
     SetEnvironmentVariableA(kDpiVariable, nullptr);
     SetEnvironmentVariableA(kShotsVariable, nullptr);
     if (saved) {
@@ -177,10 +177,10 @@ private:
 
     void Expect(HWND hwnd, const char* what, SIZE need, SIZE room) {
         ++checked;
-        EXPECT_LE(need.cx, room.cx) << Name(hwnd) << ": " << what << " needs " << need.cx
-                                    << " px wide, has " << room.cx;
-        EXPECT_LE(need.cy, room.cy) << Name(hwnd) << ": " << what << " needs " << need.cy
-                                    << " px high, has " << room.cy;
+        EXPECT_LE(need.cx, room.cx)
+            << Name(hwnd) << ": " << what << " needs " << need.cx << " px wide, has " << room.cx;
+        EXPECT_LE(need.cy, room.cy)
+            << Name(hwnd) << ": " << what << " needs " << need.cy << " px high, has " << room.cy;
     }
 
     static BOOL CALLBACK VisitText(HWND hwnd, LPARAM self) {
@@ -211,9 +211,9 @@ private:
             Expect(hwnd, "label", need, room);
         } else if (lstrcmpiA(cls.c_str(), "Button") == 0) {
             const LONG type = style & BS_TYPEMASK;
-            const std::string caption =
-                type == BS_OWNERDRAW && control ? std::string(control->Desc().caption)
-                                                : TextOf(hwnd);
+            const std::string caption = type == BS_OWNERDRAW && control
+                                            ? std::string(control->Desc().caption)
+                                            : TextOf(hwnd);
             if (caption.empty()) {
                 return;
             }
@@ -227,8 +227,7 @@ private:
                 Expect(hwnd, "group box caption", {S(8) * 2 + text.cx, text.cy}, room);
             } else if (type == BS_OWNERDRAW) {
                 // Picture button: glyph, gap, text, inside the frame.
-                Expect(hwnd, "button caption", {S(16) + S(4) + text.cx + S(4) * 2, text.cy},
-                       room);
+                Expect(hwnd, "button caption", {S(16) + S(4) + text.cx + S(4) * 2, text.cy}, room);
             } else {
                 Expect(hwnd, "button caption", {text.cx + S(2) * 2, text.cy}, room);
             }
