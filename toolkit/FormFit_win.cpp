@@ -166,24 +166,38 @@ void FitWrapped(HWND hwnd, bool centred, int dpi) {
 }
 
 // A label sized to its text never clips, but can run into the control after
-// it on the same line; that one moves along when its parent has the room.
+// it on the same line. That one moves along to the right when its parent has
+// the room; otherwise the label moves left as far as needed (and the parent
+// allows) and the follower after it.
 void MakeWayAfter(HWND hwnd, int dpi) {
-    const RECT at = RectInParent(hwnd);
+    RECT at = RectInParent(hwnd);
     RECT parent{};
     GetClientRect(GetParent(hwnd), &parent);
+    const int gap = ScaleFor(4, dpi);
+    const int margin = ScaleFor(2, dpi);
     for (HWND s = GetWindow(GetParent(hwnd), GW_CHILD); s; s = GetWindow(s, GW_HWNDNEXT)) {
         if (s == hwnd || !StyleVisible(s)) {
             continue;
         }
         const RECT r = RectInParent(s);
         RECT both{};
-        if (r.left > at.left && IntersectRect(&both, &r, &at) && !Holds(r, at)) {
-            const int left = at.right + ScaleFor(4, dpi);
-            if (left + (r.right - r.left) <= parent.right) {
-                SetWindowPos(s, nullptr, left, r.top, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            }
+        if (r.left <= at.left || !IntersectRect(&both, &r, &at) || Holds(r, at)) {
+            continue;
         }
+        const int followerWidth = r.right - r.left;
+        int left = at.right + gap;
+        const int overflow = left + followerWidth - (parent.right - margin);
+        if (overflow > 0) {
+            const int shift = std::min<int>(overflow, at.left - (parent.left + margin));
+            if (shift <= 0 || shift < overflow) {
+                continue;  // no room on this line: left as it is
+            }
+            OffsetRect(&at, -shift, 0);
+            SetWindowPos(hwnd, nullptr, at.left, at.top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            left = at.right + gap;
+        }
+        SetWindowPos(s, nullptr, left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
