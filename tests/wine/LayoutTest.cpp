@@ -513,3 +513,74 @@ TEST(LayoutFonts, WinesOwnFontsAreInstalled) {
 
 }  // namespace
 }  // namespace vgwl::test
+
+namespace vgwl::test {
+namespace {
+
+// The growing rule on a form of its own, whatever the fonts: a caption grows
+// its control into free room, stops at a neighbour, and never shrinks it.
+constexpr ControlDesc kFitProbeControls[] = {
+    {.name = "Long",
+     .kind = ControlKind::CheckBox,
+     .left = 8,
+     .top = 8,
+     .width = 40,
+     .height = 17,
+     .caption = "A caption far longer than forty pixels",
+     .tabOrder = 0},
+    {.name = "Blocked",
+     .kind = ControlKind::Label,
+     .left = 8,
+     .top = 40,
+     .width = 30,
+     .height = 13,
+     .caption = "A label that meets a wall"},
+    {.name = "Wall",
+     .kind = ControlKind::Panel,
+     .left = 60,
+     .top = 36,
+     .width = 100,
+     .height = 20,
+     .options = opt::kBorderBold},
+    {.name = "Short",
+     .kind = ControlKind::CheckBox,
+     .left = 8,
+     .top = 70,
+     .width = 200,
+     .height = 17,
+     .caption = "Ok",
+     .tabOrder = 1},
+};
+constexpr FormDesc kFitProbeForm{.className = "TVgwlFitProbe",
+                                 .caption = "Fit",
+                                 .clientWidth = 300,
+                                 .clientHeight = 100,
+                                 .controls = kFitProbeControls};
+
+class FitProbe : public TForm {
+public:
+    explicit FitProbe(TApplication& app) : TForm(app, kFitProbeForm) {}
+};
+
+TEST(LayoutFit, CaptionsGrowIntoFreeRoomOnlyAndNeverShrink) {
+    TApplication app(GetModuleHandleA(nullptr));
+    FitProbe& form = app.CreateOwnedForm<FitProbe>();
+    ASSERT_EQ(form.Dpi(), 96);
+    HWND longBox = form.Control("Long").Handle();
+    const RECT grown = InParent(longBox);
+    const SIZE text = Extent(longBox, FontOf(longBox), "A caption far longer than forty pixels");
+    EXPECT_EQ(grown.left, 8);
+    EXPECT_GE(grown.right - grown.left, text.cx + 16) << "the caption is still clipped";
+    EXPECT_LE(grown.right, 300) << "grown out of its parent";
+
+    const RECT blocked = InParent(form.Control("Blocked").Handle());
+    EXPECT_EQ(blocked.left, 8);
+    EXPECT_EQ(blocked.right, 60) << "grows up to the neighbour and not over it";
+
+    const RECT kept = InParent(form.Control("Short").Handle());
+    EXPECT_EQ(kept.right - kept.left, 200) << "the described size is the smallest";
+    app.DestroyForms();
+}
+
+}  // namespace
+}  // namespace vgwl::test
