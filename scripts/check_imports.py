@@ -15,7 +15,7 @@ import sys
 # The known libraries the program may import (a subset of the system's list).
 KNOWN = {
     "advapi32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll",
-    "ole32.dll", "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
+    "ntdll.dll", "ole32.dll", "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
 }
 SIDE_BY_SIDE = {"comctl32.dll"}
 

@@ -1,4 +1,5 @@
 #include "toolkit/Controls.h"
+#include "toolkit/SharedGdi.h"
 
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
@@ -17,21 +18,6 @@ int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 // How far a raised label's text stands off its highlight.
 int RaisedOffset(int dpi) { return std::max(1, ScaleFor(1, dpi)); }
-
-SIZE MeasureText(HWND hwnd, std::string_view text, bool wrap, int maxWidth) {
-    // A memory DC made for the measuring and deleted after it: a window's DC
-    // would leave a cached device context behind for every window measured.
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT rc{0, 0, wrap ? maxWidth : 0, 0};
-    const std::string s(text.empty() ? std::string_view(" ") : text);
-    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
-              DT_CALCRECT | DT_NOPREFIX | (wrap ? DT_WORDBREAK : DT_SINGLELINE));
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
-}
 
 RECT ParentClientRect(HWND hwnd) {
     RECT rc{};
@@ -144,7 +130,7 @@ void TLabel::Layout(int dpi) {
         TControl::Layout(dpi);
         return;
     }
-    SIZE size = MeasureText(hwnd_, Text(), false, 0);
+    SIZE size = TextExtent(hwnd_, Text());
     if (desc_.options & opt::kRaised) {
         size.cx += RaisedOffset(dpi);
         size.cy += RaisedOffset(dpi);
@@ -205,7 +191,7 @@ void TUrlLabel::Layout(int dpi) {
     SIZE ideal{};
     const LRESULT idealHeight =
         SendMessageA(hwnd_, LM_GETIDEALHEIGHT, 0x7FFF, reinterpret_cast<LPARAM>(&ideal));
-    const SIZE measured = MeasureText(hwnd_, desc_.caption, false, 0);
+    const SIZE measured = TextExtent(hwnd_, desc_.caption);
     const int width = std::max<int>(ideal.cx, measured.cx + ScaleFor(4, dpi));
     const int height = std::max<int>(static_cast<int>(idealHeight), measured.cy);
     SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), width, height,

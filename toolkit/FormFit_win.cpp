@@ -4,6 +4,7 @@
 // clipped grows into free room of its parent, where no sibling stands; its
 // described size stays the smallest it gets.
 #include "toolkit/Form.h"
+#include "toolkit/SharedGdi.h"
 
 #include <algorithm>
 #include <string>
@@ -26,21 +27,6 @@ bool Holds(const RECT& outer, const RECT& inner) {
 }
 
 bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-// Extent of a text in the control's font: one line, or wrapped at a width.
-// Measured on a memory DC made for it: a window's DC would leave a cached
-// device context (and its regions) behind for every control measured.
-SIZE TextExtent(HWND hwnd, const std::string& text, int wrapWidth) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
-    RECT rc{0, 0, wrapWidth, 0};
-    const std::string s = text.empty() ? std::string(" ") : text;
-    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
-              DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
-}
 
 std::string WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthA(hwnd);

@@ -7,10 +7,18 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace vgwl {
 
 // The font of the description at the given DPI; null when the system cannot
 // make it (the control then keeps the system font).
 HFONT SharedFont(const FontDesc& font, int dpi);
+
+// The extent of a text in a control's font: one line, or wrapped at
+// wrapWidth when it is above 0. Measured on a memory DC made for it: a
+// window's DC would leave a cached device context (and its region) behind
+// for every control measured.
+SIZE TextExtent(HWND control, std::string_view text, int wrapWidth = 0);
 
 }  // namespace vgwl

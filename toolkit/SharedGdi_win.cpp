@@ -43,4 +43,17 @@ HFONT SharedFont(const FontDesc& font, int dpi) {
     return static_cast<HFONT>(found->second.get());
 }
 
+SIZE TextExtent(HWND control, std::string_view text, int wrapWidth) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT rc{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
+    const std::string s(text.empty() ? std::string_view(" ") : text);
+    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
+              DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
 }  // namespace vgwl

@@ -3,16 +3,15 @@
 // splash, and the splash no longer holds its picture.
 
 #include "ProgramDriver.h"
+#include "bench/ProcessProbe.h"
 #include "TestSupport.h"
 
 #include "component/Contract.h"
 
 #include <gtest/gtest.h>
 
-#include <psapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -20,26 +19,6 @@ namespace vgwl::test {
 namespace {
 
 const std::string kSettingsKey(contract::kSettingsKey);
-
-std::vector<std::string> LoadedModules(HANDLE process) {
-    std::vector<HMODULE> modules(1024);
-    DWORD needed = 0;
-    EXPECT_TRUE(EnumProcessModulesEx(process, modules.data(),
-                                     static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed,
-                                     LIST_MODULES_ALL));
-    modules.resize(std::min<std::size_t>(modules.size(), needed / sizeof(HMODULE)));
-    std::vector<std::string> names;
-    for (HMODULE module : modules) {
-        char name[MAX_PATH] = {};
-        if (GetModuleBaseNameA(process, module, name, sizeof(name)) > 0) {
-            std::string lower(name);
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            names.push_back(lower);
-        }
-    }
-    return names;
-}
 
 bool Loaded(const std::vector<std::string>& modules, const std::string& name) {
     return std::find(modules.begin(), modules.end(), name) != modules.end();
@@ -72,7 +51,7 @@ TEST(E2eFootprint, TheResidentProgramHoldsNoSoundImagingOrComLibraryNorTheSplash
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitUntilResident());
 
-    const std::vector<std::string> modules = LoadedModules(program.Process());
+    const std::vector<std::string> modules = bench::ReadModules(program.Process());
     ASSERT_TRUE(Loaded(modules, "user32.dll")) << "the module list could not be read";
     for (const char* name :
          {"winmm.dll", "windowscodecs.dll", "ole32.dll", "combase.dll", "oleaut32.dll"}) {
@@ -96,7 +75,7 @@ TEST(E2eFootprint, TheSoundLibraryLoadsWithTheFirstNotification) {
     ProgramDriver program;
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitUntilResident());
-    ASSERT_FALSE(Loaded(LoadedModules(program.Process()), "winmm.dll"));
+    ASSERT_FALSE(Loaded(bench::ReadModules(program.Process()), "winmm.dll"));
 
     // One blocked popup, as the component reports it; the sound plays (or,
     // without a sound device, fails) before the answer comes.
@@ -108,7 +87,7 @@ TEST(E2eFootprint, TheSoundLibraryLoadsWithTheFirstNotification) {
                             SMTO_ABORTIFHUNG, 20000, &answer),
         0);
 
-    EXPECT_TRUE(Loaded(LoadedModules(program.Process()), "winmm.dll"));
+    EXPECT_TRUE(Loaded(bench::ReadModules(program.Process()), "winmm.dll"));
     EXPECT_TRUE(program.Running());
 }
 
