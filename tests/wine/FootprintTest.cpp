@@ -109,6 +109,23 @@ TEST(SystemLibrary, ACopyInTheCurrentFolderIsNeverLoaded) {
     EXPECT_FALSE(systemFound);
 }
 
+TEST(SystemLibrary, OurLibrariesLoadOnlyByAnAbsolutePath) {
+    // From the folder that holds the component, every relative form would
+    // find it through the current folder.
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(DistDir().c_str()));
+    std::string found;
+    for (const char* relative : {"olvrex.dll", ".\\olvrex.dll", "..\\dist\\olvrex.dll", ""}) {
+        if (LoadLibraryByPath(relative)) {
+            found += std::string(relative) + " ";
+        }
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(LoadLibraryByPath(DistDir() + "olvrex.dll"));
+}
+
 // ------------------------------------------------------------ shared fonts
 
 LOGFONTA FontOf(HFONT font) {
