@@ -202,12 +202,12 @@ Function ${un}SessionUser
     ; WTSDomainName (7).
     System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r1, *i .r2) i .r5'
     ${If} $5 != 0
-        System::Call '*$1(&w256 .r3)'
+        System::Call 'kernel32::lstrcpynW(w .r3, p r1, i ${NSIS_MAX_STRLEN}) p'
         System::Call 'wtsapi32::WTSFreeMemory(p r1)'
     ${EndIf}
     System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 7, *p .r1, *i .r2) i .r5'
     ${If} $5 != 0
-        System::Call '*$1(&w256 .r4)'
+        System::Call 'kernel32::lstrcpynW(w .r4, p r1, i ${NSIS_MAX_STRLEN}) p'
         System::Call 'wtsapi32::WTSFreeMemory(p r1)'
     ${EndIf}
     ${If} $3 != ""
@@ -223,7 +223,7 @@ Function ${un}SessionUser
         ${If} $5 != 0
             System::Call 'advapi32::ConvertSidToStringSidW(p r1, *p .r6) i .r5'
             ${If} $5 != 0
-                System::Call '*$6(&w256 .r0)'
+                System::Call 'kernel32::lstrcpynW(w .r0, p r6, i ${NSIS_MAX_STRLEN}) p'
                 System::Call 'kernel32::LocalFree(p r6) p'
             ${EndIf}
         ${EndIf}
