@@ -1,8 +1,7 @@
-// A library planted beside the program under the name of one that Windows'
-// own libraries load by name (sound drivers, the shell's helpers, OLE's
-// proxies) is never loaded: not at start, nor by the first notification's
-// sound, the first drop of a link, or F1. The program runs from a copy of
-// dist\ in a folder of the test's own, next to the planted copies.
+// A library planted beside the program under a name that Windows' own
+// libraries load by name is never loaded: not at start, at the first
+// notification's sound, at the first drop or at F1. The program runs from a
+// copy of dist\ in a folder of the test's own, beside the planted copies.
 
 #include "ProgramDriver.h"
 #include "TestDataObject.h"
@@ -13,11 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
-#include <ole2.h>
 #include <tlhelp32.h>
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vgwl::test {
@@ -25,221 +24,147 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kSettingsKey(contract::kSettingsKey);
+// The audio drivers, which Wine's sound stack loads by name in turn and takes
+// from the program's folder whenever that folder is searched (of every
+// library Wine's loader reports at start, at the first drop and at F1, none is
+// taken from there).
+constexpr const char* kPlantedNames[] = {"winepulse.drv", "winealsa.drv", "wineoss.drv"};
 
-// Names that a library of the system loads by name while the program plays
-// its first sound: the audio drivers, which Wine's sound stack tries in turn
-// and takes from the program's folder whenever that folder is searched (of
-// every library Wine's loader reports at start, at the first drop and at F1,
-// none is taken from there: their names are left out).
-const std::vector<std::string> kPlantedNames = {"winepulse.drv", "winealsa.drv", "wineoss.drv"};
-
-// A copy of dist\ (without a saved list) with the planted library beside it.
-class PlantedCopy {
-public:
-    PlantedCopy() : folder_(fs::temp_directory_path() / "vgwl-planting") {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-        fs::create_directories(folder_);
+struct PlantedCopy {
+    fs::path folder = fs::temp_directory_path() / "vgwl-planting";
+    PlantedCopy() {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
         for (const fs::directory_entry& entry : fs::directory_iterator(DistDir())) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind("gwwhitelist.dat", 0) != 0) {
-                fs::copy(entry.path(), folder_ / name, fs::copy_options::recursive);
+            if (entry.path().filename().string().rfind("gwwhitelist.dat", 0) != 0) {
+                fs::copy(entry.path(), folder / entry.path().filename(), fs::copy_options::recursive);
             }
         }
-        for (const std::string& name : kPlantedNames) {
+        for (const char* name : kPlantedNames) {
             Plant(name);
         }
     }
     ~PlantedCopy() {
         std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        fs::remove_all(folder, ignored);
     }
-    PlantedCopy(const PlantedCopy&) = delete;
-    PlantedCopy& operator=(const PlantedCopy&) = delete;
-
     std::string Plant(const std::string& name) const {
-        fs::copy_file(VGWL_TEST_PLANTED_LIBRARY, folder_ / name);
-        return (folder_ / name).string();
+        fs::copy_file(VGWL_TEST_PLANTED_LIBRARY, folder / name);
+        return (folder / name).string();
     }
-    std::string Program() const { return (folder_ / "VelmoraGWLite.exe").string(); }
-
-    // The planted names some process has loaded so far.
+    // The planted names any process has loaded so far.
     std::string Loaded() const {
         std::string names;
-        for (const std::string& name : kPlantedNames) {
-            if (fs::exists(folder_ / (name + ".loaded"))) {
-                names += name + " ";
-            }
+        for (const char* name : kPlantedNames) {
+            names += fs::exists(folder / (std::string(name) + ".loaded")) ? name : "";
         }
         return names;
     }
-
-private:
-    fs::path folder_;
 };
 
-// A drag source that lets go over whatever window lies under the cursor
-// after a few rounds of the drag loop, or gives up after a while.
-class DropAtOnce final : public IDropSource {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-            *out = static_cast<IDropSource*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+// Lets go over whatever window lies under the cursor after a few rounds of
+// the drag loop; gives up after 20 s.
+struct DropAtOnce final : IDropSource {
+    int rounds = 0;
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = this;
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
-        ++rounds_;
-        if (GetTickCount64() > deadline_) {
-            return DRAGDROP_S_CANCEL;
-        }
-        return rounds_ < 5 ? S_OK : DRAGDROP_S_DROP;
+        return GetTickCount64() > deadline ? DRAGDROP_S_CANCEL
+                                           : (++rounds < 5 ? S_OK : DRAGDROP_S_DROP);
     }
-    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override {
-        return DRAGDROP_S_USEDEFAULTCURSORS;
-    }
-
-private:
-    int rounds_ = 0;
-    ULONGLONG deadline_ = GetTickCount64() + 20000;
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 };
 
-// Clicks a tab of a tab control in another process; the item's rectangle
-// must be read through that process's memory.
-bool ClickTab(HANDLE process, HWND tabs, int index) {
-    void* remote =
-        VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote) {
-        return false;
-    }
-    RECT rect{};
-    const bool read =
-        SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(remote)) &&
-        ReadProcessMemory(process, remote, &rect, sizeof(rect), nullptr);
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    if (!read) {
-        return false;
-    }
-    const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(tabs, WM_LBUTTONUP, 0, at);
-    return true;
-}
-
 // Drags a web link from this process onto a window of the program.
-void DropLinkOn(HWND target) {
+HRESULT DropLinkOn(HWND target) {
     RECT rect{};
     GetWindowRect(target, &rect);
-    ASSERT_TRUE(SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    (void)OleInitialize(nullptr);
     auto* data = new TestDataObject();
-    data->AddText(TestDataObject::Registered("UniformResourceLocator"),
-                  "http://www.planting.example/");
+    data->AddText(TestDataObject::Registered("UniformResourceLocator"), "http://planting.example/");
     DropAtOnce source;
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT result = DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
     data->Release();
     OleUninitialize();
-    EXPECT_EQ(result, DRAGDROP_S_DROP);
+    return result;
 }
 
-// Ends the processes the program started (the help viewer), by their ids.
-void EndChildrenOf(DWORD parent) {
+// The processes another one started (the help viewer).
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+    std::vector<DWORD> children;
     UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) {
-        (void)snapshot.release();
-        return;
-    }
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL ok = Process32First(snapshot.get(), &entry); ok;
          ok = Process32Next(snapshot.get(), &entry)) {
         if (entry.th32ParentProcessID == parent) {
-            UniqueKernelHandle child(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-            if (child) {
-                TerminateProcess(child.get(), 1);
-            }
+            children.push_back(entry.th32ProcessID);
         }
     }
-}
-
-bool HasChild(DWORD parent) {
-    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) {
-        (void)snapshot.release();
-        return false;
-    }
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Process32First(snapshot.get(), &entry); ok;
-         ok = Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == parent) {
-            return true;
-        }
-    }
-    return false;
+    return children;
 }
 
 TEST(E2ePlanting, ALibraryPlantedBesideTheProgramIsNeverLoaded) {
     PlantedCopy copy;
-    // The planted library records any loading: here, by its full path under
-    // a name of its own.
+    // The planted library records any loading, here by its path.
     const std::string probe = copy.Plant("vgwlprobe.dll");
     EXPECT_EQ(LoadLibraryA(probe.c_str()), nullptr) << "it declines to stay";
     ASSERT_TRUE(fs::exists(probe + ".loaded"));
 
     // A first start (which loads the component), sound on, blinking off.
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus", 1);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "SoundNotification", 1);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "SoundIndex", 0);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "AnimTrayIcon", 0);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst", 1);
-
+    const std::string key(contract::kSettingsKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
+    for (const auto& [name, value] : {std::pair{"VGWPBStatus", 1}, {"SoundNotification", 1},
+                                      {"SoundIndex", 0}, {"AnimTrayIcon", 0}, {"VGWPBFirst", 1}}) {
+        WriteDword(HKEY_LOCAL_MACHINE, key, name, value);
+    }
     ProgramDriver program;
-    ASSERT_TRUE(program.Start(copy.Program()));
+    ASSERT_TRUE(program.Start((copy.folder / "VelmoraGWLite.exe").string()));
     ASSERT_TRUE(program.WaitUntilResident()) << copy.Loaded();
-    ASSERT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
+    ASSERT_EQ(ReadDword(HKEY_LOCAL_MACHINE, key, "VGWPBFirst"), 0u);
     EXPECT_EQ(copy.Loaded(), "") << "at start";
 
     std::string address = "http://ads.planting.example/popup";
-    COPYDATASTRUCT data{0x4F4C5652, static_cast<DWORD>(address.size() + 1), address.data()};
-    DWORD_PTR answer = 0;
-    ASSERT_NE(SendMessageTimeoutA(program.MainWindow(), WM_COPYDATA, 0,
-                                  reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 20000, &answer),
+    COPYDATASTRUCT popup{0x4F4C5652, static_cast<DWORD>(address.size() + 1), address.data()};
+    HWND main = program.MainWindow();
+    ASSERT_NE(SendMessageTimeoutA(main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&popup),
+                                  SMTO_ABORTIFHUNG, 20000, nullptr),
               0);
     EXPECT_EQ(copy.Loaded(), "") << "at the first notification";
 
-    HWND main = program.MainWindow();
-    ASSERT_TRUE(PostMessageA(main, contract::kWmTrayIcon, 1005, WM_LBUTTONDBLCLK));
+    // The White List page of the shown window.
+    PostMessageA(main, contract::kWmTrayIcon, 1005, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(PumpUntil([main] { return IsWindowVisible(main) != FALSE; }));
     HWND list = ProgramDriver::FindChild(main, "SysListView32", "");
-    HWND tabs = ProgramDriver::FindChild(main, "SysTabControl32", "");
-    ASSERT_NE(list, nullptr);
-    ASSERT_NE(tabs, nullptr);
-    ASSERT_TRUE(ClickTab(program.Process(), tabs, 1));
+    SendMessageA(ProgramDriver::FindChild(main, "SysTabControl32", ""), TCM_SETCURFOCUS, 1, 0);
     ASSERT_TRUE(PumpUntil([list] { return IsWindowVisible(list) != FALSE; }));
-    ASSERT_NO_FATAL_FAILURE(DropLinkOn(list));
+    EXPECT_EQ(DropLinkOn(list), DRAGDROP_S_DROP);
     ASSERT_TRUE(PumpUntil([list] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1; }))
         << "the link was not taken";
     EXPECT_EQ(copy.Loaded(), "") << "at the first drop";
 
     PostMessageA(list, WM_KEYDOWN, VK_F1, 1);
     const DWORD pid = program.ProcessId();
-    EXPECT_TRUE(PumpUntil([pid] { return HasChild(pid); }, 20s)) << "F1 opened no help";
+    EXPECT_TRUE(PumpUntil([pid] { return !ChildrenOf(pid).empty(); }, 20s)) << "F1 opened no help";
     // Answered once the shell's call has returned.
-    ASSERT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &answer), 0);
+    ASSERT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr), 0);
     EXPECT_EQ(copy.Loaded(), "") << "at F1";
 
-    EndChildrenOf(pid);
+    for (DWORD child : ChildrenOf(pid)) {
+        UniqueKernelHandle viewer(OpenProcess(PROCESS_TERMINATE, FALSE, child));
+        if (viewer) {
+            TerminateProcess(viewer.get(), 1);
+        }
+    }
     program.Kill();
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
 }
 
 }  // namespace

@@ -110,16 +110,13 @@ TEST(SystemLibrary, ACopyInTheCurrentFolderIsNeverLoaded) {
 }
 
 TEST(SystemLibrary, OurLibrariesLoadOnlyByAnAbsolutePath) {
-    // From the folder that holds the component, every relative form would
-    // find it through the current folder.
+    // From the component's folder, every relative form would find it.
     char previous[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(DistDir().c_str()));
     std::string found;
     for (const char* relative : {"olvrex.dll", ".\\olvrex.dll", "..\\dist\\olvrex.dll", ""}) {
-        if (LoadLibraryByPath(relative)) {
-            found += std::string(relative) + " ";
-        }
+        found += LoadLibraryByPath(relative) ? relative : "";
     }
     SetCurrentDirectoryA(previous);
     EXPECT_EQ(found, "");
