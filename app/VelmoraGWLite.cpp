@@ -6,6 +6,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Handles.h"
+#include "toolkit/SystemLibrary.h"
 #include "ui/Settings.h"
 #include "ui/Unit1.h"
 
@@ -87,4 +88,10 @@ int RunProgram(HINSTANCE instance) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return RunProgram(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Before anything can load a library by name. Refused only on systems
+    // older than the program's minimum: starting anyway is no worse than
+    // before.
+    (void)vgwl::LimitLibrarySearch();
+    return RunProgram(instance);
+}

@@ -2,6 +2,7 @@
 
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
+#include "toolkit/SystemLibrary.h"
 
 #include <shlwapi.h>
 
@@ -32,9 +33,9 @@ bool ComponentRegistrar::Register(const std::string& programPath) {
         }
         // Only the file beside the program, by its full path: a library of
         // that name planted in the working directory or on the search path
-        // must never run inside the front end. The altered search path lets
-        // the component's own libraries resolve from its folder first.
-        component_ = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        // must never run inside the front end. The component's own libraries
+        // come from its folder or the system folder, nowhere else.
+        component_ = LoadLibraryByPath(path).release();
         if (!component_) {
             return false;  // not installed or not a library: start-up goes on
         }

@@ -6,6 +6,11 @@
 ; Command line of the setup: /S silent, /D=<folder> (last) another folder,
 ; /RUN start the program when a silent install ends, /LOGON start it at logon.
 ; Command line of the uninstaller: /S silent (settings and white list kept).
+;
+; The setup runs with administrator rights; the program never does. What the
+; program's first start would need those rights for (registering the blocking
+; component) the setup does itself, and it starts the program through the
+; logged-on user's shell, so that it runs as that user with the shell's rights.
 
 Unicode true
 Target amd64-unicode
@@ -20,6 +25,8 @@ ManifestDPIAware true
 !define COMPONENT "olvrex.dll"
 !define UNINSTALLER "uninstall.exe"
 !define WHITELIST "gwwhitelist.dat"
+; The white list save's companion file beside the list.
+!define JOURNAL "gwwhitelist.dat.journal"
 !define VENDOR_KEY "SOFTWARE\Corvantis"
 !define PRODUCT_KEY "SOFTWARE\Corvantis\VelmoraLite"
 !define VERSION_KEY "SOFTWARE\Corvantis\VelmoraLite\Version3"
@@ -27,6 +34,9 @@ ManifestDPIAware true
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoraGWLite"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "VelmoraGWLite"
+; LOAD_LIBRARY_SEARCH_SYSTEM32, and with LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR.
+!define SEARCH_SYSTEM32 0x800
+!define SEARCH_OWN_FOLDER_AND_SYSTEM32 0x900
 ; The program's main window class and the registered message that makes it
 ; run Exit (component/Contract.h).
 !define MAIN_CLASS "TVMGWLPreferences"
@@ -39,17 +49,23 @@ ManifestDPIAware true
 !define SETTINGS_DACL "D:(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)"
 ; The program folder, protected from what its parent would pass on: the
 ; system and administrators control it, users read and run everything in it
-; and may add files to the folder itself (FILE_ADD_FILE, not inherited: not
-; folders, nor anything in sounds\ or Help\, nor deleting others' files); a
-; file's creator controls that file.
-!define FOLDER_DACL "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)(A;;0x2;;;BU)"
-; The white list file: users read, write and delete it (no execute).
-!define WHITELIST_DACL "D:(A;;0x13019f;;;BU)"
+; and nothing more, as in Program Files: no file or folder can be added,
+; removed or replaced by a user.
+!define FOLDER_DACL "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+; The white list and its companion: users read and write them in place
+; (FILE_GENERIC_READ | FILE_GENERIC_WRITE: no delete, execute or change of
+; rights). Protected from the folder's entries, whose "read and run" would
+; make a file users write runnable from under Program Files. Owned by the
+; administrators, so that no user keeps an owner's right to change them, not
+; even one who created the list under an earlier version.
+!define DATA_FILE_SD "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x12019f;;;BU)"
 !define SE_FILE_OBJECT 1
 !define SE_REGISTRY_KEY 4
-; DACL_SECURITY_INFORMATION with PROTECTED_ or UNPROTECTED_DACL_SECURITY_INFORMATION
+; DACL_SECURITY_INFORMATION with PROTECTED_ or UNPROTECTED_DACL_SECURITY_INFORMATION,
+; and with OWNER_SECURITY_INFORMATION
 !define SET_PROTECTED_DACL 0x80000004
 !define SET_EXPLICIT_DACL 0x20000004
+!define SET_OWNER_AND_PROTECTED_DACL 0x80000005
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
@@ -73,6 +89,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © 2003-2026 Corvantis In
 Var StartAfterInstall
 Var StartAtLogon
 Var RightsFailed
+Var ComponentCalled
+Var ComponentResult
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -136,28 +154,120 @@ FunctionEnd
 !insertmacro END_RUNNING_PROGRAM ""
 !insertmacro END_RUNNING_PROGRAM "un."
 
-; Sets the DACL of an object from SDDL: $0 object name, $1 object type,
-; $2 SDDL, $3 what to set. A failure is counted in $RightsFailed.
+; Calls an export of the blocking component, loaded by its full path with
+; its own imports looked for in its folder and the system folder only (never
+; the current folder or the path; the folder is the administrators' alone):
+; $0 the export's name. $ComponentCalled 1 when it was called, with its
+; result (an HRESULT) in $ComponentResult; 0 when the library or the export
+; is missing.
+!macro CALL_COMPONENT un
+Function ${un}CallComponent
+    Push $1
+    Push $2
+    StrCpy $ComponentCalled 0
+    StrCpy $ComponentResult 0
+    System::Call 'kernel32::LoadLibraryExW(w "$INSTDIR\${COMPONENT}", p 0, i ${SEARCH_OWN_FOLDER_AND_SYSTEM32}) p .r1'
+    ${If} $1 P<> 0
+        System::Call 'kernel32::GetProcAddress(p r1, m r0) p .r2'
+        ${If} $2 P<> 0
+            System::Call '::$2() i .r2'
+            StrCpy $ComponentResult $2
+            StrCpy $ComponentCalled 1
+        ${EndIf}
+        System::Call 'kernel32::FreeLibrary(p r1) i'
+    ${EndIf}
+    Pop $2
+    Pop $1
+FunctionEnd
+!macroend
+!insertmacro CALL_COMPONENT ""
+!insertmacro CALL_COMPONENT "un."
+
+; The logged-on user of this session, as the path of that user's hive under
+; HKEY_USERS (the SID) in $0, or "" when there is none. Under an
+; administrator's elevation that user is not the one whose HKCU the setup
+; sees.
+!macro SESSION_USER un
+Function ${un}SessionUser
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    StrCpy $0 ""
+    StrCpy $3 ""
+    StrCpy $4 ""
+    ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName (5) and
+    ; WTSDomainName (7).
+    System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r1, *i .r2) i .r5'
+    ${If} $5 != 0
+        System::Call 'kernel32::lstrcpynW(w .r3, p r1, i ${NSIS_MAX_STRLEN}) p'
+        System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+    ${EndIf}
+    System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 7, *p .r1, *i .r2) i .r5'
+    ${If} $5 != 0
+        System::Call 'kernel32::lstrcpynW(w .r4, p r1, i ${NSIS_MAX_STRLEN}) p'
+        System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+    ${EndIf}
+    ${If} $3 != ""
+        ${If} $4 != ""
+            StrCpy $3 "$4\$3"
+        ${EndIf}
+        ; A buffer of SECURITY_MAX_SID_SIZE for the SID, one for the domain.
+        System::Alloc 68
+        Pop $1
+        System::Alloc 1024
+        Pop $2
+        System::Call 'advapi32::LookupAccountNameW(p 0, w r3, p r1, *i 68, p r2, *i 512, *i .r6) i .r5'
+        ${If} $5 != 0
+            System::Call 'advapi32::ConvertSidToStringSidW(p r1, *p .r6) i .r5'
+            ${If} $5 != 0
+                System::Call 'kernel32::lstrcpynW(w .r0, p r6, i ${NSIS_MAX_STRLEN}) p'
+                System::Call 'kernel32::LocalFree(p r6) p'
+            ${EndIf}
+        ${EndIf}
+        System::Free $2
+        System::Free $1
+    ${EndIf}
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+FunctionEnd
+!macroend
+!insertmacro SESSION_USER ""
+!insertmacro SESSION_USER "un."
+
+; Sets the rights of an object from SDDL: $0 object name, $1 object type,
+; $2 SDDL, $3 what to set (the DACL, and the owner where asked). A failure is
+; counted in $RightsFailed.
 Function SetDacl
     Push $4
     Push $5
     Push $6
     Push $7
     Push $8
+    Push $9
     StrCpy $4 0
+    StrCpy $9 0
     System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w r2, i 1, *p .r4, p 0) i .r5'
     ${If} $5 == 0
         IntOp $RightsFailed $RightsFailed + 1
         DetailPrint "The rights for $0 could not be read"
     ${Else}
         System::Call 'advapi32::GetSecurityDescriptorDacl(p r4, *i .r6, *p .r7, *i .r8) i .r5'
-        System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i r1, i r3, p 0, p 0, p r7, p 0) i .r5'
+        System::Call 'advapi32::GetSecurityDescriptorOwner(p r4, *p .r9, *i .r8) i .r5'
+        System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i r1, i r3, p r9, p 0, p r7, p 0) i .r5'
         ${If} $5 != 0
             IntOp $RightsFailed $RightsFailed + 1
             DetailPrint "The rights of $0 could not be set (error $5)"
         ${EndIf}
         System::Call 'kernel32::LocalFree(p r4) p'
     ${EndIf}
+    Pop $9
     Pop $8
     Pop $7
     Pop $6
@@ -165,8 +275,9 @@ Function SetDacl
     Pop $4
 FunctionEnd
 
-; Every user of the machine may change the settings and save the white list;
-; nothing else of the program is theirs to change.
+; Every user of the machine may change the settings and save the white list
+; (rewriting the list and its companion in place); nothing else of the
+; program is theirs to change.
 Function GrantUserRights
     StrCpy $0 "MACHINE\${SETTINGS_KEY}"
     StrCpy $1 ${SE_REGISTRY_KEY}
@@ -179,22 +290,160 @@ Function GrantUserRights
     StrCpy $3 ${SET_PROTECTED_DACL}
     Call SetDacl
     StrCpy $0 "$INSTDIR\${WHITELIST}"
-    StrCpy $2 "${WHITELIST_DACL}"
-    StrCpy $3 ${SET_EXPLICIT_DACL}
+    StrCpy $2 "${DATA_FILE_SD}"
+    StrCpy $3 ${SET_OWNER_AND_PROTECTED_DACL}
+    Call SetDacl
+    StrCpy $0 "$INSTDIR\${JOURNAL}"
     Call SetDacl
 FunctionEnd
 
-Function StartProgram
-    SetOutPath "$INSTDIR"
-    Exec '"$INSTDIR\${EXE}"'
+; The machine-wide part of the program's first start, done here with the
+; setup's rights: the component's registration, and the mark that would have
+; the program try it again. When the component cannot be registered the mark
+; stays, and the setup says so.
+Function RegisterComponent
+    StrCpy $0 "DllRegisterServer"
+    Call CallComponent
+    ${If} $ComponentCalled == 1
+    ${AndIf} $ComponentResult >= 0
+        WriteRegDWORD HKLM "${SETTINGS_KEY}" "VGWPBFirst" 0
+    ${Else}
+        DetailPrint "The blocking component could not be registered ($ComponentCalled, $ComponentResult)"
+        MessageBox MB_OK|MB_ICONEXCLAMATION "${PRODUCT} is installed, but its blocking component could not be registered." /SD IDOK
+        SetErrorLevel 4
+    ${EndIf}
 FunctionEnd
 
-; The same entry the program's "Start with Windows" box writes.
+; Starts the program as the logged-on user, through that user's shell: the
+; desktop's folder view hands the start to IShellDispatch2::ShellExecute,
+; which runs in the shell's own process, so the program gets the shell's
+; rights and environment, never the setup's. Chosen over a scheduled task,
+; which needs the task service, leaves a task behind to clean up and must be
+; told which user to run as. Without a shell (no one logged on, or a desktop
+; without one) the program is not started: it starts from the Start menu or
+; at the next logon.
+Function StartProgram
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    Push $8
+    StrCpy $8 0
+    ; $0 the interface in hand, $1 the next one, $2 each call's result.
+    System::Call 'ole32::CoInitialize(p 0) i .r7'
+    ; CLSID_ShellWindows, CLSCTX_LOCAL_SERVER, IID_IShellWindows
+    System::Call 'ole32::CoCreateInstance(g "{9BA05972-F6A8-11CF-A442-00A0C90A8F39}", p 0, i 4, g "{85CB6900-4D95-11CF-960C-0080C7F4EE85}", *p .r0) i .r2'
+    ${If} $2 == 0
+        ; FindWindowSW(CSIDL_DESKTOP as VT_I4, VT_EMPTY, SWC_DESKTOP, SWFO_NEEDDISPATCH)
+        System::Call '*(i 3, i 0, i 0, i 0, i 0, i 0) p .r3'
+        System::Call '*(i 0, i 0, i 0, i 0, i 0, i 0) p .r4'
+        System::Call '$0->15(p r3, p r4, i 8, *i .r5, i 1, *p .r1) i .r2'
+        System::Free $3
+        System::Free $4
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ; The desktop's IDispatch -> IServiceProvider -> its top-level
+    ; IShellBrowser -> the active IShellView -> the view's background
+    ; (IShellFolderViewDual) -> its Application (IShellDispatch2).
+    ${If} $2 == 0
+        System::Call '$0->0(g "{6D5140C1-7436-11CE-8034-00AA006009FA}", *p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        ; QueryService(SID_STopLevelBrowser, IID_IShellBrowser)
+        System::Call '$0->3(g "{4C96BE40-915C-11CF-99D3-00AA004AE837}", g "{000214E2-0000-0000-C000-000000000046}", *p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        ; QueryActiveShellView
+        System::Call '$0->15(*p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        ; GetItemObject(SVGIO_BACKGROUND, IID_IDispatch)
+        System::Call '$0->15(i 0, g "{00020400-0000-0000-C000-000000000046}", *p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        System::Call '$0->0(g "{E7A1AF80-4D96-11CF-960C-0080C7F4EE85}", *p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        ; get_Application
+        System::Call '$0->7(*p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        System::Call '$0->0(g "{A4C6892C-3BA9-11D2-9DEA-00C04FB16162}", *p .r1) i .r2'
+        System::Call '$0->2()'
+        StrCpy $0 $1
+    ${EndIf}
+    ${If} $2 == 0
+        ; ShellExecute(file, arguments, folder, verb, show). VARIANTs passed by
+        ; value go by reference on x64: no arguments, the folder as VT_BSTR,
+        ; the default verb, SW_SHOWNORMAL as VT_I4.
+        System::Call 'oleaut32::SysAllocString(w "$INSTDIR\${EXE}") p .r3'
+        System::Call 'oleaut32::SysAllocString(w "$INSTDIR") p .r4'
+        System::Call '*(i 0, i 0, i 0, i 0, i 0, i 0) p .r5'
+        System::Call '*(i 8, i 0, p r4, i 0, i 0) p .r6'
+        System::Call '*(i 3, i 0, i 1, i 0, i 0, i 0) p .r1'
+        System::Call '$0->31(p r3, p r5, p r6, p r5, p r1) i .r2'
+        System::Call '$0->2()'
+        System::Free $1
+        System::Free $6
+        System::Free $5
+        System::Call 'oleaut32::SysFreeString(p r4)'
+        System::Call 'oleaut32::SysFreeString(p r3)'
+        ${If} $2 == 0
+            StrCpy $8 1
+        ${EndIf}
+    ${EndIf}
+    ; S_OK or S_FALSE: this start's own, to be ended.
+    ${If} $7 >= 0
+        System::Call 'ole32::CoUninitialize()'
+    ${EndIf}
+    ${If} $8 != 1
+        DetailPrint "${PRODUCT} could not be started through the shell of the logged-on user"
+        MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} could not be started for you now. Start it from the Start menu." /SD IDOK
+    ${EndIf}
+    Pop $8
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; The same entry the program's "Start with Windows" box writes, for the
+; logged-on user (who may not be the administrator running the setup).
 Function WriteStartAtLogon
-    WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
+    Push $0
+    Call SessionUser
+    ${If} $0 != ""
+        WriteRegStr HKU "$0\${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${EXE}"'
+    ${Else}
+        DetailPrint "No logged-on user: no logon entry written"
+    ${EndIf}
+    Pop $0
 FunctionEnd
 
 Function .onInit
+    ; Before anything loads a library by name.
+    System::Call 'kernel32::SetDefaultDllDirectories(i ${SEARCH_SYSTEM32}) i'
     SetRegView 64
     StrCpy $StartAfterInstall 0
     StrCpy $StartAtLogon 0
@@ -217,12 +466,17 @@ Section "Install"
     Call EndRunningProgram
 
     SetOutPath "$INSTDIR"
-    ; The saved white list is the user's: never shipped, never overwritten.
-    File /r /x "${WHITELIST}" /x "${WHITELIST}.new" /x "${WHITELIST}.old" "${DIST}/*"
+    ; The saved white list and its companion are the users': never shipped,
+    ; never overwritten.
+    File /r /x "${WHITELIST}" /x "${JOURNAL}" /x "${WHITELIST}.new" /x "${WHITELIST}.old" "${DIST}/*"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+    ; Left by earlier versions' saves, owned by whichever user wrote them.
+    Delete "$INSTDIR\${WHITELIST}.new"
+    Delete "$INSTDIR\${WHITELIST}.old"
 
-    ; An empty list, so that every user saves by replacing this file, whose
-    ; own rights then stay with it.
+    ; Users may add no file to the folder, so the two files a save rewrites
+    ; in place are made here: an empty list (what saving an empty list
+    ; writes) and an empty companion.
     ${IfNot} ${FileExists} "$INSTDIR\${WHITELIST}"
         ClearErrors
         FileOpen $0 "$INSTDIR\${WHITELIST}" w
@@ -231,10 +485,17 @@ Section "Install"
             FileClose $0
         ${EndIf}
     ${EndIf}
+    ${IfNot} ${FileExists} "$INSTDIR\${JOURNAL}"
+        ClearErrors
+        FileOpen $0 "$INSTDIR\${JOURNAL}" w
+        ${IfNot} ${Errors}
+            FileClose $0
+        ${EndIf}
+    ${EndIf}
 
     ; A fresh install: the defaults of a first start, and the mark that has
-    ; the first start register the blocking component. Existing settings
-    ; are left as they are.
+    ; the first start register the blocking component, which the
+    ; registration below clears. Existing settings are left as they are.
     ClearErrors
     EnumRegValue $0 HKLM "${SETTINGS_KEY}" 0
     ${If} ${Errors}
@@ -250,6 +511,8 @@ Section "Install"
         MessageBox MB_OK|MB_ICONEXCLAMATION "${PRODUCT} is installed, but users without administrator rights may not be able to change its settings or white list." /SD IDOK
         SetErrorLevel 3
     ${EndIf}
+    ; Every install: a new component may bring new registration data.
+    Call RegisterComponent
 
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
 
@@ -278,6 +541,7 @@ Section "Install"
 SectionEnd
 
 Function un.onInit
+    System::Call 'kernel32::SetDefaultDllDirectories(i ${SEARCH_SYSTEM32}) i'
     SetRegView 64
 FunctionEnd
 
@@ -290,22 +554,27 @@ Section "Uninstall"
     StrCpy $0 0
 
     ; The component's own counterpart of its registration, when it has one.
-    ClearErrors
-    UnRegDLL "$INSTDIR\${COMPONENT}"
+    StrCpy $1 $0
+    StrCpy $0 "DllUnregisterServer"
+    Call un.CallComponent
+    StrCpy $0 $1
 
     ; What the setup put into the folder, listed by the build.
     !include "${FILELIST}"
-    ; A save interrupted half-way leaves this behind.
+    ; Left by earlier versions' saves.
     Delete "$INSTDIR\${WHITELIST}.new"
     Delete "$INSTDIR\${WHITELIST}.old"
     Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
 
     ${If} $0 == 1
-        ; The component goes with the files: a later installation's first
-        ; start registers it again.
+        ; The list and its companion stay with the settings: a complete
+        ; companion is a save a stop interrupted, which the next start
+        ; finishes. The component goes with the files: a later
+        ; installation registers it again.
         WriteRegDWORD HKLM "${SETTINGS_KEY}" "VGWPBFirst" 1
     ${Else}
         Delete "$INSTDIR\${WHITELIST}"
+        Delete "$INSTDIR\${JOURNAL}"
         DeleteRegKey HKLM "${SETTINGS_KEY}"
         DeleteRegKey /ifempty HKLM "${VERSION_KEY}"
         DeleteRegKey /ifempty HKLM "${PRODUCT_KEY}"
@@ -314,6 +583,12 @@ Section "Uninstall"
     RMDir /REBOOTOK "$INSTDIR"
 
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    ; The logged-on user's entry, and the one earlier versions wrote for the
+    ; administrator who ran the setup.
+    Call un.SessionUser
+    ${If} $0 != ""
+        DeleteRegValue HKU "$0\${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ; Last, so that its absence tells that the uninstall has finished.
     DeleteRegKey HKLM "${UNINST_KEY}"

@@ -9,7 +9,23 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace vgwl {
+
+// Every program we ship calls this first: from then on a library loaded by
+// name, by us or by any library of the system (sound drivers, shell helpers,
+// OLE's proxies), comes from the system folder only, never from the program's
+// folder or the current one, where a planted copy could be waiting. False
+// when the system refused, which leaves the search as it was.
+inline bool LimitLibrarySearch() noexcept {
+    return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
+
+// Loads a library of ours by its absolute path; the libraries it imports are
+// looked for in its own folder and the system folder only. Empty for a
+// relative path or a library that cannot be loaded.
+UniqueHmodule LoadLibraryByPath(const std::string& path) noexcept;
 
 // Loads a library of the system folder (a plain file name such as
 // "winmm.dll"); its own dependencies are looked for there too. Empty when the

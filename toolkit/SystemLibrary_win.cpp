@@ -29,6 +29,28 @@ UniqueHmodule LoadSystemLibrary(const char* fileName) noexcept {
     }
 }
 
+namespace {
+
+// "X:\..." or "\\server\...": anything else would be resolved against the
+// current folder or drive.
+bool IsAbsolute(std::string_view path) noexcept {
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (path.size() >= 3 && path[1] == ':' && separator(path[2])) {
+        return true;
+    }
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]);
+}
+
+}  // namespace
+
+UniqueHmodule LoadLibraryByPath(const std::string& path) noexcept {
+    if (!IsAbsolute(path)) {
+        return {};
+    }
+    return UniqueHmodule(LoadLibraryExA(
+        path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
 FARPROC SystemProcAddress(const char* fileName, const char* exportName) noexcept {
     if (!exportName || !*exportName) {
         return nullptr;

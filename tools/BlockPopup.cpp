@@ -15,6 +15,7 @@
 #include "toolkit/FilePaths.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ModuleFile.h"
+#include "toolkit/SystemLibrary.h"
 
 #include <windows.h>
 
@@ -162,6 +163,9 @@ int Report(const std::string& address, const OlvrexPopupReport& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can load a library by name (the component, the
+    // system's libraries it uses).
+    (void)vgwl::LimitLibrarySearch();
     Arguments args;
     if (!ParseArguments(argc, argv, args)) {
         Complain(kUsage);
@@ -177,8 +181,7 @@ int main(int argc, char** argv) {
         return kExitNoComponent;
     }
     const std::string componentPath = folder + std::string(vgwl::contract::kComponentFileName);
-    vgwl::UniqueHmodule component(
-        LoadLibraryExA(componentPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    vgwl::UniqueHmodule component = vgwl::LoadLibraryByPath(componentPath);
     if (!component) {
         Complain("The blocking component " + componentPath + " cannot be loaded (error " +
                  std::to_string(GetLastError()) + ")");

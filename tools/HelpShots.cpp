@@ -206,6 +206,9 @@ int Fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can load a library by name: the folder it runs from
+    // holds the program it photographs, not libraries of ours.
+    (void)SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (argc != 3) {
         std::fprintf(stderr, "usage: helpshots <program.exe> <output folder>\n");
         return 2;

@@ -78,7 +78,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 // Files of the dist folder below dir, as paths relative to it; the white
-// list is the user's and never shipped.
+// list and what its saves write are the users' and never shipped.
 void CollectFiles(const std::string& root, const std::string& rel, std::vector<std::string>& out) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((root + rel + "*").c_str(), &data);
@@ -92,7 +92,7 @@ void CollectFiles(const std::string& root, const std::string& rel, std::vector<s
         }
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             CollectFiles(root, rel + name + "\\", out);
-        } else if (Lower(name) != "gwwhitelist.dat" && Lower(name) != "gwwhitelist.dat.new") {
+        } else if (Lower(name).rfind("gwwhitelist.dat", 0) != 0) {
             out.push_back(rel + name);
         }
     } while (FindNextFileA(find, &data));
@@ -261,20 +261,22 @@ Dacl DaclFromSddl(const std::string& sddl) {
     return result;
 }
 
-// A descriptor the setup applies, as its script defines it
-// (!define NAME "SDDL").
-Dacl ScriptDacl(const std::string& name) {
+// A text the setup's script defines (!define NAME "TEXT").
+std::string ScriptDefine(const std::string& name) {
     std::ifstream in(VGWL_TEST_SCRIPT);
     const std::string prefix = "!define " + name + " \"";
     for (std::string line; std::getline(in, line);) {
         if (line.rfind(prefix, 0) == 0) {
             const std::size_t end = line.find('"', prefix.size());
-            return DaclFromSddl(line.substr(prefix.size(), end - prefix.size()));
+            return line.substr(prefix.size(), end - prefix.size());
         }
     }
     ADD_FAILURE() << name << " is not defined in the setup's script";
     return {};
 }
+
+// A descriptor the setup applies, as its script defines it in SDDL.
+Dacl ScriptDacl(const std::string& name) { return DaclFromSddl(ScriptDefine(name)); }
 
 // The entries a file created in the folder receives from it (its creator
 // being an administrator here, CREATOR OWNER gives nothing to users).
@@ -343,19 +345,6 @@ ACCESS_MASK UsersRights(const Dacl& dacl, GENERIC_MAPPING mapping) {
         }
     }
     return allowed;
-}
-
-// What a file newly created in a folder passes on to members of Users (as
-// Users) and to its creator (as CREATOR OWNER).
-ACCESS_MASK InheritedByNewFiles(const Dacl& folder, const std::string& sid) {
-    ACCESS_MASK mask = 0;
-    for (const Ace& ace : folder.aces) {
-        if (ace.type == ACCESS_ALLOWED_ACE_TYPE && (ace.flags & OBJECT_INHERIT_ACE) &&
-            ace.sid == sid) {
-            mask |= ace.mask;
-        }
-    }
-    return mask;
 }
 
 std::vector<Ace> ExplicitAces(const Dacl& dacl) {
@@ -543,6 +532,36 @@ UniqueKernelHandle StartProcess(const std::string& commandLine) {
     return UniqueKernelHandle(pi.hProcess);
 }
 
+// The process that started another one.
+DWORD ParentOf(DWORD pid) {
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL ok = Process32First(snapshot.get(), &entry); ok;
+         ok = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == pid) {
+            return entry.th32ParentProcessID;
+        }
+    }
+    return 0;
+}
+
+// The program the setup started runs as the logged-on user with the shell's
+// token, never the setup's: the shell's own process started it. (Wine gives
+// every process the same elevated token, so there the parent is what tells a
+// start by the shell from one by the setup.)
+void ExpectStartedByTheShell(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    UniqueKernelHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ParentOf(pid)));
+    char image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    ASSERT_TRUE(parent && QueryFullProcessImageNameA(parent.get(), 0, image, &size));
+    const std::string path = Lower(std::string(image, size));
+    EXPECT_EQ(path.substr(path.find_last_of('\\') + 1), "explorer.exe")
+        << "started by another process than the shell: " << path;
+}
+
 const std::string kSavedWhiteList = "2\r\nexample.com\r\nwww.example.org\r\n";
 
 TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
@@ -564,6 +583,8 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     EXPECT_TRUE(Exists(dir + "\\uninstall.exe"));
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), std::optional<std::string>("0\r\n"))
         << "a fresh install starts with an empty saved list";
+    EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat.journal"), std::optional<std::string>(""))
+        << "the save's companion is made, empty";
     EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new"));
 
     EXPECT_EQ(Lower(ShortcutTarget(Shortcut())), Lower(dir + "\\VelmoraGWLite.exe"));
@@ -588,8 +609,13 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     EXPECT_GE(*size, bytes / 1024);
     EXPECT_LT(*size, bytes / 1024 + 4096);
 
-    // The defaults of a first start, and the mark that registers the component.
-    EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 1u);
+    // The defaults of a first start; the component registered by the setup
+    // itself, which clears the mark that would have the program do it.
+    EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 0u);
+    EXPECT_EQ(ReadDword(hklm, kComponentKey, "Registered"), 1u);
+    EXPECT_EQ(ReadDword(hklm, kComponentKey, "RegistrationCount"), 1u);
+    EXPECT_EQ(Lower(ReadString(hklm, kComponentKey, "Path").value_or("")),
+              Lower(dir + "\\olvrex.dll"));
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBStatus"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundNotification"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundIndex"), 0u);
@@ -603,7 +629,7 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
 // What members of Users may do, judged on the descriptors the setup applies
 // and, where the system keeps them, on those read back from the objects.
 // The setup's exit code 0 (checked above) says that every one was applied.
-TEST(InstallerLifecycle, UsersMayChangeTheSettingsAndReplaceTheWhiteListOnly) {
+TEST(InstallerLifecycle, UsersMayChangeTheSettingsAndRewriteTheWhiteListAndItsCompanionOnly) {
     const std::string dir = InstallDir();
     const bool filesKeepDacls = PlatformKeepsFileDacls();
     if (!filesKeepDacls) {
@@ -626,32 +652,32 @@ TEST(InstallerLifecycle, UsersMayChangeTheSettingsAndReplaceTheWhiteListOnly) {
         EXPECT_EQ(ace.flags, 0) << ace.sid << " is passed on to subkeys";
     }
 
-    // The folder: protected from what its parent passes on; users may add a
-    // file to it (the save's new list) and nothing more.
+    // The folder: protected from what its parent passes on; users read and
+    // run, and can add, remove or replace nothing, anywhere below either.
     const Dacl folder = filesKeepDacls ? ReadDacl(dir, SE_FILE_OBJECT) : ScriptDacl("FOLDER_DACL");
     ASSERT_TRUE(folder.read);
     SCOPED_TRACE("folder " + folder.sddl);
     EXPECT_TRUE(folder.isProtected);
     const ACCESS_MASK onFolder = UsersRights(folder, kFileMapping);
-    EXPECT_TRUE(onFolder & FILE_ADD_FILE);
     EXPECT_TRUE(onFolder & FILE_TRAVERSE);
-    EXPECT_EQ(onFolder & (FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
-                          WRITE_OWNER | FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA),
+    EXPECT_TRUE(onFolder & FILE_LIST_DIRECTORY);
+    EXPECT_EQ(onFolder & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE |
+                          WRITE_DAC | WRITE_OWNER | FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA),
               0u);
-    // The creator of the new list may write, replace and hand over its rights
-    // (ReplaceFile opens it with DELETE and WRITE_DAC); other users only read.
-    EXPECT_EQ(InheritedByNewFiles(folder, kCreatorOwnerSid) & FILE_ALL_ACCESS,
-              static_cast<ACCESS_MASK>(FILE_ALL_ACCESS));
-    EXPECT_EQ(InheritedByNewFiles(folder, kUsersSid) & kFileChangeRights, 0u);
-    // Adding files is not passed on, to sounds\ or anywhere below.
     for (const Ace& ace : folder.aces) {
-        if (AppliesToEveryUser(ace.sid) && (ace.flags & CONTAINER_INHERIT_ACE)) {
-            EXPECT_EQ(ace.mask & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD), 0u);
+        if (ace.type == ACCESS_ALLOWED_ACE_TYPE &&
+            (AppliesToEveryUser(ace.sid) || ace.sid == kCreatorOwnerSid)) {
+            ACCESS_MASK mask = ace.mask;
+            GENERIC_MAPPING mapping = kFileMapping;
+            MapGenericMask(&mask, &mapping);
+            EXPECT_EQ(mask & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
+                              kFileChangeRights),
+                      0u)
+                << ace.sid << " may change something in the folder or below";
         }
     }
 
-    // The program files: read and run, never changed, replaced or removed
-    // (the folder grants no FILE_DELETE_CHILD either).
+    // The program files: read and run, never changed, replaced or removed.
     std::vector<std::string> files = DistFiles();
     files.push_back("uninstall.exe");
     for (const std::string& f : files) {
@@ -666,39 +692,36 @@ TEST(InstallerLifecycle, UsersMayChangeTheSettingsAndReplaceTheWhiteListOnly) {
                   static_cast<ACCESS_MASK>(FILE_READ_DATA | FILE_EXECUTE));
     }
 
-    // The white list: what ReplaceFile needs of the replaced file (read,
-    // write, delete), no more; its own entry, which the replace keeps.
-    const Dacl wantedList = ScriptDacl("WHITELIST_DACL");
-    ASSERT_EQ(wantedList.aces.size(), 1u);
-    EXPECT_EQ(wantedList.aces[0].sid, kUsersSid);
-    EXPECT_EQ(wantedList.aces[0].flags, 0);
-    EXPECT_EQ(wantedList.aces[0].mask,
-              static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE));
-    Dacl list = filesKeepDacls ? ReadDacl(dir + "\\gwwhitelist.dat", SE_FILE_OBJECT) : wantedList;
-    ASSERT_TRUE(list.read);
-    SCOPED_TRACE("white list " + list.sddl);
-    if (filesKeepDacls) {
-        EXPECT_EQ(ExplicitAces(list), wantedList.aces);
-    } else {
-        const Dacl inherited = InheritedByFile(folder);
-        list.aces.insert(list.aces.end(), inherited.aces.begin(), inherited.aces.end());
+    // The white list and the save's companion: read and written in place,
+    // never removed, run or given other rights; owned by the administrators,
+    // so that no user holds an owner's right to change their rights.
+    const std::string wantedSddl = ScriptDefine("DATA_FILE_SD");
+    EXPECT_EQ(wantedSddl.rfind("O:BAD:", 0), 0u) << "not owned by the administrators";
+    const Dacl wanted = DaclFromSddl(wantedSddl);
+    for (const char* name : {"gwwhitelist.dat", "gwwhitelist.dat.journal"}) {
+        SCOPED_TRACE(name);
+        Dacl data = filesKeepDacls ? ReadDacl(dir + "\\" + name, SE_FILE_OBJECT) : wanted;
+        ASSERT_TRUE(data.read);
+        SCOPED_TRACE(data.sddl);
+        if (!filesKeepDacls && !wanted.isProtected) {
+            const Dacl inherited = InheritedByFile(folder);
+            data.aces.insert(data.aces.end(), inherited.aces.begin(), inherited.aces.end());
+        }
+        const ACCESS_MASK rights = UsersRights(data, kFileMapping);
+        EXPECT_EQ(rights & (FILE_GENERIC_READ | FILE_GENERIC_WRITE),
+                  static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_GENERIC_WRITE));
+        EXPECT_EQ(rights & (DELETE | WRITE_DAC | WRITE_OWNER | FILE_EXECUTE), 0u);
     }
-    const ACCESS_MASK onList = UsersRights(list, kFileMapping);
-    EXPECT_EQ(onList & (FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE),
-              static_cast<ACCESS_MASK>(FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE));
-    EXPECT_EQ(onList & (WRITE_DAC | WRITE_OWNER), 0u);
 }
 
-TEST(InstallerLifecycle, FirstStartRegistersTheComponentAndExitRequestEndsIt) {
+TEST(InstallerLifecycle, FirstStartFindsNothingMachineWideLeftAndExitRequestEndsIt) {
     const std::string dir = InstallDir();
     ProgramDriver program;
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
 
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "Registered"), 1u);
+    // Registered once, by the setup: the program did not register again.
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 1u);
-    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kComponentKey, "Path").value_or("")),
-              Lower(dir + "\\olvrex.dll"));
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -719,6 +742,8 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "SoundIndex", 3);
     WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus", 0);
     ASSERT_NO_FATAL_FAILURE(WriteBytes(dir + "\\gwwhitelist.dat", kSavedWhiteList));
+    // What an earlier version's interrupted save left, owned by one user.
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(dir + "\\gwwhitelist.dat.new", "1\r\nleft.example\r\n"));
     ProgramDriver program;
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
@@ -732,17 +757,22 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "SoundIndex"), 3u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
+    // Registered again by the setup, for a component that may be new.
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 2u);
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
+    EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new")) << "a leftover still blocks saves";
     if (PlatformKeepsFileDacls()) {
         EXPECT_EQ(ExplicitAces(ReadDacl(dir + "\\gwwhitelist.dat", SE_FILE_OBJECT)),
-                  ScriptDacl("WHITELIST_DACL").aces)
+                  ScriptDacl("DATA_FILE_SD").aces)
             << "the list's own rights are gone";
     }
+    // The logged-on user's logon entry (that user runs the setup here).
     EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite"),
               "\"" + dir + "\\VelmoraGWLite.exe\"");
 
     RunningCopy started = FindRunningCopy();
     ASSERT_NE(started.window, nullptr) << "/RUN did not start the program";
+    ExpectStartedByTheShell(started.window);
     EXPECT_TRUE(PumpUntil(
         [] { return ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning") == 1u; }));
 }
@@ -775,6 +805,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
+    EXPECT_TRUE(Exists(dir + "\\gwwhitelist.dat.journal")) << "an unfinished save would be lost";
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "SoundIndex"), 3u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 1u);
 }
@@ -836,6 +867,7 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
               "\"" + dir + "\\VelmoraGWLite.exe\"");
     RunningCopy running = FindRunningCopy();
     ASSERT_NE(running.window, nullptr) << "the program was not started";
+    ExpectStartedByTheShell(running.window);
 
     const std::string uninstallCaption = "Velmora Gatewick Lite Uninstall";
     UniqueKernelHandle uninstaller = StartProcess("\"" + dir + "\\uninstall.exe\"");

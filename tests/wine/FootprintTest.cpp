@@ -109,6 +109,20 @@ TEST(SystemLibrary, ACopyInTheCurrentFolderIsNeverLoaded) {
     EXPECT_FALSE(systemFound);
 }
 
+TEST(SystemLibrary, OurLibrariesLoadOnlyByAnAbsolutePath) {
+    // From the component's folder, every relative form would find it.
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(DistDir().c_str()));
+    std::string found;
+    for (const char* relative : {"olvrex.dll", ".\\olvrex.dll", "..\\dist\\olvrex.dll", ""}) {
+        found += LoadLibraryByPath(relative) ? relative : "";
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(found, "");
+    EXPECT_TRUE(LoadLibraryByPath(DistDir() + "olvrex.dll"));
+}
+
 // ------------------------------------------------------------ shared fonts
 
 LOGFONTA FontOf(HFONT font) {
