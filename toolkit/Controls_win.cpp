@@ -2,6 +2,7 @@
 #include "toolkit/SharedGdi.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Form.h"
 
@@ -13,8 +14,6 @@ namespace vgwl {
 namespace {
 
 constexpr char kContainerClass[] = "TVgwlContainer";
-
-int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 // How far a raised label's text stands off its highlight.
 int RaisedOffset(int dpi) { return std::max(1, ScaleFor(1, dpi)); }
@@ -1061,7 +1060,7 @@ bool TListBox::HandleDrawItem(const DRAWITEMSTRUCT& item) {
     }
     SetBkMode(dc, TRANSPARENT);
     RECT textRect = rc;
-    textRect.left += MulDiv(6, form_.Dpi(), 96);
+    textRect.left += ScaleFor(6, form_.Dpi());
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     if (oldFont) {

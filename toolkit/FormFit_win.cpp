@@ -3,6 +3,7 @@
 // face at another size) can need more room. A text control that would be
 // clipped grows into free room of its parent, where no sibling stands; its
 // described size stays the smallest it gets.
+#include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
 #include "toolkit/SharedGdi.h"
 
@@ -11,8 +12,6 @@
 
 namespace vgwl {
 namespace {
-
-int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 RECT RectInParent(HWND hwnd) {
     RECT rc{};

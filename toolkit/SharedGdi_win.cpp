@@ -1,5 +1,6 @@
 #include "toolkit/SharedGdi.h"
 
+#include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
 #include <map>
@@ -32,7 +33,7 @@ HFONT SharedFont(const FontDesc& font, int dpi) {
     if (found == cache.fonts.end()) {
         const std::string& face = std::get<0>(key);
         UniqueGdiObject made(CreateFontA(
-            -MulDiv(font.heightPx, dpi, 96), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+            -ScaleFor(font.heightPx, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
             font.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
         if (!made) {
