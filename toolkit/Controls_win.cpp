@@ -5,6 +5,7 @@
 #include "toolkit/Dpi.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Form.h"
+#include "toolkit/WindowText.h"
 
 #include <algorithm>
 #include <limits>
@@ -28,13 +29,7 @@ RECT ParentClientRect(HWND hwnd) {
 
 // ---------------------------------------------------------------- TControl
 
-std::string TControl::Text() const {
-    const int length = GetWindowTextLengthA(hwnd_);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int got = GetWindowTextA(hwnd_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return text;
-}
+std::string TControl::Text() const { return WindowText(hwnd_); }
 
 void TControl::SetText(std::string_view text) {
     const std::string s(text);

@@ -6,6 +6,7 @@
 #include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
 #include "toolkit/SharedGdi.h"
+#include "toolkit/WindowText.h"
 
 #include <algorithm>
 #include <string>
@@ -26,14 +27,6 @@ bool Holds(const RECT& outer, const RECT& inner) {
 }
 
 bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-std::string WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthA(hwnd);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    text.resize(
-        static_cast<std::size_t>(std::max(GetWindowTextA(hwnd, text.data(), length + 1), 0)));
-    return text;
-}
 
 // The room a control may take: its parent's client area less a small margin,
 // bounded by the siblings beside it (left, right) or below it.
