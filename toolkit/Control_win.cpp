@@ -1,0 +1,100 @@
+// The base of every control: its window, text, state, placement at a DPI,
+// and the window procedure put in front of the class's own.
+#include "toolkit/Controls.h"
+
+#include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
+#include "toolkit/Exceptions.h"
+#include "toolkit/Form.h"
+#include "toolkit/WindowText.h"
+
+namespace vgwl {
+
+namespace {
+
+RECT ParentClientRect(HWND hwnd) {
+    RECT rc{};
+    GetClientRect(GetParent(hwnd), &rc);
+    return rc;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TControl
+
+std::string TControl::Text() const { return WindowText(hwnd_); }
+
+void TControl::SetText(std::string_view text) {
+    const std::string s(text);
+    SetWindowTextA(hwnd_, s.c_str());
+}
+
+bool TControl::Visible() const noexcept { return IsWindowVisible(hwnd_) != FALSE; }
+
+void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+bool TControl::Enabled() const noexcept { return IsWindowEnabled(hwnd_) != FALSE; }
+
+void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+void TControl::SetFocus() { ::SetFocus(hwnd_); }
+
+void TControl::CreateHandle(HWND parent) {
+    const std::string caption(desc_.caption);
+    DWORD style = Style();
+    if (desc_.tabOrder >= 0 && TakesFocus()) {
+        style |= WS_TABSTOP;
+    }
+    hwnd_ = CreateWindowExA(ExStyle(), ClassName(), caption.c_str(), style, desc_.left, desc_.top,
+                            desc_.width, desc_.height, parent, nullptr,
+                            form_.Application().ModuleInstance(), nullptr);
+    if (!hwnd_) {
+        throw ToolkitError("Cannot create the control " + std::string(desc_.name));
+    }
+    AfterCreate();
+}
+
+RECT TControl::ScaledBounds(int dpi) const {
+    if (desc_.options & opt::kAlignClient) {
+        RECT rc = ParentClientRect(hwnd_);
+        if (const auto* panel =
+                dynamic_cast<const TPanel*>(form_.ControlFromHandle(GetParent(hwnd_)))) {
+            const int inset = panel->BorderWidth(dpi);
+            InflateRect(&rc, -inset, -inset);
+        }
+        return rc;
+    }
+    RECT rc;
+    rc.left = ScaleFor(desc_.left, dpi);
+    rc.top = ScaleFor(desc_.top, dpi);
+    // Edges scaled, not sizes: controls that touch at 96 DPI still touch,
+    // and never overlap by a rounding.
+    rc.right = ScaleFor(desc_.left + desc_.width, dpi);
+    rc.bottom = ScaleFor(desc_.top + desc_.height, dpi);
+    return rc;
+}
+
+void TControl::Layout(int dpi) {
+    const RECT rc = ScaledBounds(dpi);
+    SetWindowPos(hwnd_, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TControl::Subclass() {
+    SetWindowSubclass(hwnd_, &TControl::StaticSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR id,
+                                              DWORD_PTR data) {
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &TControl::StaticSubclassProc, id);
+        return DefSubclassProc(hwnd, msg, w, l);
+    }
+    auto* self = reinterpret_cast<TControl*>(data);
+    LRESULT result = 0;
+    const bool handled =
+        GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false);
+    return handled ? result : DefSubclassProc(hwnd, msg, w, l);
+}
+
+}  // namespace vgwl
