@@ -80,21 +80,61 @@ void TControl::Layout(int dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TControl::Subclass() {
-    SetWindowSubclass(hwnd_, &TControl::StaticSubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+TControl::~TControl() {
+    // A window that outlives its control (a form whose building failed)
+    // must not call into it any more.
+    if (classProc_ && IsWindow(hwnd_)) {
+        Unsubclass();
+    }
 }
 
-LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR id,
-                                              DWORD_PTR data) {
-    if (msg == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, &TControl::StaticSubclassProc, id);
-        return DefSubclassProc(hwnd, msg, w, l);
+void TControl::Subclass() {
+    // A replaced window procedure rather than the common controls' subclass
+    // chain, which looks the chain up on every message: a list filled with
+    // thousands of rows sends itself several messages per row. Each window
+    // keeps its character set (ANSI for the standard controls made here,
+    // Unicode for the common controls), so no message is converted on the way.
+    unicode_ = IsWindowUnicode(hwnd_) != FALSE;
+    const auto proc = reinterpret_cast<LONG_PTR>(&TControl::StaticSubclassProc);
+    if (unicode_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        classProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, proc));
+    } else {
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        classProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, proc));
     }
-    auto* self = reinterpret_cast<TControl*>(data);
+}
+
+void TControl::Unsubclass() noexcept {
+    const auto proc = reinterpret_cast<LONG_PTR>(classProc_);
+    if (unicode_) {
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, proc);
+    } else {
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, proc);
+    }
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    classProc_ = nullptr;
+}
+
+LRESULT TControl::CallClassProc(UINT msg, WPARAM w, LPARAM l) const {
+    return unicode_ ? CallWindowProcW(classProc_, hwnd_, msg, w, l)
+                    : CallWindowProcA(classProc_, hwnd_, msg, w, l);
+}
+
+LRESULT CALLBACK TControl::StaticSubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<TControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) {
+        const bool unicode = self->unicode_;
+        const WNDPROC next = self->classProc_;
+        self->Unsubclass();
+        return unicode ? CallWindowProcW(next, hwnd, msg, w, l)
+                       : CallWindowProcA(next, hwnd, msg, w, l);
+    }
     LRESULT result = 0;
-    const bool handled =
-        GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false);
-    return handled ? result : DefSubclassProc(hwnd, msg, w, l);
+    if (GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false)) {
+        return result;
+    }
+    return self->CallClassProc(msg, w, l);
 }
 
 }  // namespace vgwl

@@ -21,7 +21,7 @@ class TForm;
 class TControl {
 public:
     TControl(TForm& form, const ControlDesc& desc) : form_(form), desc_(desc) {}
-    virtual ~TControl() = default;
+    virtual ~TControl();
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
 
@@ -64,11 +64,16 @@ protected:
     // containers only place their children in the Tab key's order.
     virtual bool TakesFocus() const noexcept { return true; }
     virtual void AfterCreate() {}
-    // Installs the control's own subclass procedure (key and mouse hooks).
+    // Puts the control's own procedure (key and mouse hooks) in front of
+    // its window class's: SubclassProc sees every message first, and what it
+    // does not handle goes on to the class.
     void Subclass();
     virtual bool SubclassProc(UINT /*msg*/, WPARAM /*w*/, LPARAM /*l*/, LRESULT& /*result*/) {
         return false;
     }
+    // The window class's own handling of a message, for a SubclassProc that
+    // adds to it.
+    LRESULT CallClassProc(UINT msg, WPARAM w, LPARAM l) const;
     RECT ScaledBounds(int dpi) const;
 
     TForm& form_;
@@ -76,7 +81,11 @@ protected:
     HWND hwnd_ = nullptr;
 
 private:
-    static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM);
+    void Unsubclass() noexcept;
+
+    WNDPROC classProc_ = nullptr;
+    bool unicode_ = false;
 };
 
 class TLabel : public TControl {
@@ -316,12 +325,9 @@ protected:
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
-    static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
-
     std::vector<const ControlDesc*> columns_;
     int updateDepth_ = 0;
     TBalloonTip balloon_;
-    WNDPROC listProc_ = nullptr;
 };
 
 class TListBox : public TControl {

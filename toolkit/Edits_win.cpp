@@ -62,7 +62,7 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
             if (OnKeyPress && l) {
                 const MSG* m = reinterpret_cast<const MSG*>(l);
                 if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
-                    result = DefSubclassProc(hwnd_, msg, w, l) | DLGC_WANTALLKEYS;
+                    result = CallClassProc(msg, w, l) | DLGC_WANTALLKEYS;
                     return true;
                 }
             }
@@ -82,7 +82,7 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
                 result = 0;
                 return true;
             }
-            result = DefSubclassProc(hwnd_, msg, static_cast<unsigned char>(key), l);
+            result = CallClassProc(msg, static_cast<unsigned char>(key), l);
             return true;
         }
         default:

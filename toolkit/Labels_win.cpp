@@ -82,7 +82,7 @@ bool TUrlLabel::SubclassProc(UINT msg, WPARAM, LPARAM, LRESULT&) {
     if (msg == WM_DESTROY) {
         // Wine's link control deletes the font it holds when it goes; the
         // font is shared with the whole form, so it is taken back first.
-        DefSubclassProc(hwnd_, WM_SETFONT, 0, FALSE);
+        CallClassProc(WM_SETFONT, 0, FALSE);
     }
     return false;
 }

@@ -29,7 +29,7 @@ bool TListBox::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
     if (msg != WM_LBUTTONDBLCLK || !OnDblClick) {
         return false;
     }
-    result = DefSubclassProc(hwnd_, msg, w, l);
+    result = CallClassProc(msg, w, l);
     // The list also reports a double-click below its last item; only one on
     // the selected item counts.
     const LRESULT hit = SendMessageA(hwnd_, LB_ITEMFROMPOINT, 0, l);

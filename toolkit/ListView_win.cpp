@@ -35,28 +35,7 @@ void TListView::AfterCreate() {
         ex |= LVS_EX_FULLROWSELECT;
     }
     SendMessageA(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
-    // A plain window-procedure subclass rather than the common controls'
-    // chain, which looks the chain up on every message: a list filled with
-    // thousands of rows sends itself several messages per row. The list is a
-    // Unicode window, so the procedure is set and called as one.
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    listProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TListView::ListProc)));
-}
-
-LRESULT CALLBACK TListView::ListProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-    auto* self = reinterpret_cast<TListView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    const WNDPROC next = self->listProc_;
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(next));
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        return CallWindowProcW(next, hwnd, msg, w, l);
-    }
-    LRESULT result = 0;
-    if (GuardCallback([&] { return self->SubclassProc(msg, w, l, result); }, false)) {
-        return result;
-    }
-    return CallWindowProcW(next, hwnd, msg, w, l);
+    Subclass();
 }
 
 void TListView::AddColumn(const ControlDesc& column, int dpi) {
