@@ -2,6 +2,7 @@
 // with a button inside.
 #include "toolkit/Controls.h"
 
+#include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
@@ -18,18 +19,12 @@ void TEdit::ShowBalloonTip(std::string_view title, std::string_view text) {
     HideBalloonTip();
     // The edit control's own balloon where it has one (common controls 6 on
     // Windows); a tracking balloon of ours elsewhere.
-    std::wstring wideTitle(title.size() + 1, L'\0');
-    std::wstring wideText(text.size() + 1, L'\0');
-    wideTitle.resize(static_cast<std::size_t>(
-        std::max(0, MultiByteToWideChar(CP_ACP, 0, title.data(), static_cast<int>(title.size()),
-                                        wideTitle.data(), static_cast<int>(wideTitle.size())))));
-    wideText.resize(static_cast<std::size_t>(
-        std::max(0, MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                        wideText.data(), static_cast<int>(wideText.size())))));
+    const std::u16string wideTitle = Utf16FromAnsi(title);
+    const std::u16string wideText = Utf16FromAnsi(text);
     EDITBALLOONTIP tip{};
     tip.cbStruct = sizeof(tip);
-    tip.pszTitle = wideTitle.c_str();
-    tip.pszText = wideText.c_str();
+    tip.pszTitle = reinterpret_cast<const wchar_t*>(wideTitle.c_str());
+    tip.pszText = reinterpret_cast<const wchar_t*>(wideText.c_str());
     tip.ttiIcon = TTI_WARNING;
     if (SendMessageW(hwnd_, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip))) {
         systemBalloonText_ = std::string(text);

@@ -1,6 +1,7 @@
 // The report-style list view.
 #include "toolkit/Controls.h"
 
+#include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
@@ -175,14 +176,7 @@ bool TListView::HandleNotify(NMHDR* header, LRESULT& result) {
         if (!info->item.pszText) {
             return true;
         }
-        const int length =
-            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, nullptr, 0, nullptr, nullptr);
-        if (length > 0) {
-            text.resize(static_cast<std::size_t>(length));
-            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, text.data(), length, nullptr,
-                                nullptr);
-            text.resize(static_cast<std::size_t>(length - 1));
-        }
+        text = AnsiFromUtf16(reinterpret_cast<const char16_t*>(info->item.pszText));
         index = info->item.iItem;
     }
     result = (!OnEndLabelEdit || OnEndLabelEdit(index, text)) ? TRUE : FALSE;
