@@ -29,13 +29,7 @@ void TControl::SetText(std::string_view text) {
     SetWindowTextA(hwnd_, s.c_str());
 }
 
-bool TControl::Visible() const noexcept { return IsWindowVisible(hwnd_) != FALSE; }
-
 void TControl::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
-
-bool TControl::Enabled() const noexcept { return IsWindowEnabled(hwnd_) != FALSE; }
-
-void TControl::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
 
 void TControl::SetFocus() { ::SetFocus(hwnd_); }
 

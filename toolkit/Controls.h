@@ -32,10 +32,7 @@ public:
 
     std::string Text() const;
     void SetText(std::string_view text);
-    bool Visible() const noexcept;
     void SetVisible(bool visible);
-    bool Enabled() const noexcept;
-    void SetEnabled(bool enabled);
     void SetFocus();
 
     // Creates the window; parent is the window of the parent control or form.
@@ -160,7 +157,6 @@ class TButtonEdit : public TEdit {
 public:
     using TEdit::TEdit;
     std::function<void()> OnButtonClick;
-    HWND ButtonHandle() const noexcept { return button_; }
     HWND PartHandle() const noexcept override { return button_; }
     void Layout(int dpi) override;
     void HandleCommand(WORD code, HWND from) override;
@@ -299,7 +295,6 @@ public:
     void Clear();
     // Makes room for this many rows ahead of adding them.
     void Reserve(int count);
-    bool Selected(int index) const noexcept;
     void SetSelected(int index, bool selected);
     int SelectedCount() const noexcept;
     // Lowest selected index, or -1.

@@ -122,11 +122,6 @@ void TListView::Reserve(int count) {
     }
 }
 
-bool TListView::Selected(int index) const noexcept {
-    return (SendMessageA(hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) &
-            LVIS_SELECTED) != 0;
-}
-
 void TListView::SetSelected(int index, bool selected) {
     LVITEMA item{};
     item.stateMask = LVIS_SELECTED;
