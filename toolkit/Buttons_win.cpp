@@ -4,6 +4,9 @@
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
+#include "toolkit/SharedGdi.h"
+
+#include <algorithm>
 
 namespace vgwl {
 
@@ -17,6 +20,24 @@ bool TCheckBox::Checked() const noexcept {
 
 void TCheckBox::SetChecked(bool checked) {
     SendMessageA(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+SIZE TCheckBox::CaptionExtent(int dpi) const {
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+    SIZE need = TextExtent(font, Text());
+    // The box is 13 pixels at 96 DPI; the button control sets the caption
+    // off it by half a digit's width in its font, which a wide substitute
+    // font makes more than the usual 3 pixels. One pixel more for the focus
+    // rectangle.
+    const int gap = std::max(ScaleFor(3, dpi), static_cast<int>(TextExtent(font, "0").cx / 2));
+    need.cx += ScaleFor(13, dpi) + gap + 1;
+    need.cy = std::max<LONG>(need.cy, ScaleFor(13, dpi));
+    // The control's own answer where it has one.
+    SIZE ideal{};
+    if (SendMessageA(hwnd_, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal))) {
+        need.cx = std::max(need.cx, ideal.cx);
+    }
+    return need;
 }
 
 void TCheckBox::HandleCommand(WORD code, HWND) {

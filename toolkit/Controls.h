@@ -105,12 +105,17 @@ public:
     std::string_view Link() const noexcept { return desc_.link; }
     bool HandleNotify(NMHDR* header, LRESULT& result) override;
     void Layout(int dpi) override;
+    // The room the caption needs as the link control draws it.
+    SIZE CaptionExtent() const;
 
 protected:
     const char* ClassName() const override { return "SysLink"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
     void AfterCreate() override;
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    SIZE LinkTextExtent() const;
 };
 
 class TCheckBox : public TControl {
@@ -121,6 +126,9 @@ public:
     void SetChecked(bool checked);
     std::function<void()> OnClick;
     void HandleCommand(WORD code, HWND from) override;
+    // The room the check box needs as the button control draws it: the box,
+    // the gap after it, the caption and the focus rectangle around that.
+    SIZE CaptionExtent(int dpi) const;
 
 protected:
     const char* ClassName() const override { return "BUTTON"; }

@@ -201,25 +201,16 @@ void TForm::FitTextControls() {
                     FitLine(hwnd, TextExtent(hwnd, WindowText(hwnd), 0), false, dpi_);
                 }
                 break;
-            case ControlKind::CheckBox: {
-                // The box, the gap after it, the caption and its focus rectangle.
-                SIZE need = TextExtent(hwnd, std::string(d.caption), 0);
-                need.cx += ScaleFor(13, dpi_) + ScaleFor(3, dpi_) + 1;
-                SIZE ideal{};
-                if (SendMessageA(hwnd, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal))) {
-                    need.cx = std::max(need.cx, ideal.cx);
+            case ControlKind::CheckBox:
+                if (const auto* box = dynamic_cast<const TCheckBox*>(control.get())) {
+                    FitLine(hwnd, box->CaptionExtent(dpi_), false, dpi_);
                 }
-                FitLine(hwnd, need, false, dpi_);
                 break;
-            }
             case ControlKind::UrlLabel:
                 if (d.width > 0 && d.height > 0) {
-                    SIZE ideal{};
-                    SendMessageA(hwnd, LM_GETIDEALHEIGHT, 0x7FFF, reinterpret_cast<LPARAM>(&ideal));
-                    SIZE need = TextExtent(hwnd, std::string(d.caption), 0);
-                    need.cx = std::max(need.cx, ideal.cx);
-                    need.cy = std::max(need.cy, ideal.cy);
-                    FitLine(hwnd, need, false, dpi_);
+                    if (const auto* link = dynamic_cast<const TUrlLabel*>(control.get())) {
+                        FitLine(hwnd, link->CaptionExtent(), false, dpi_);
+                    }
                 } else {
                     MakeWayAfter(hwnd, dpi_);
                 }

@@ -92,16 +92,36 @@ void TUrlLabel::Layout(int dpi) {
         TControl::Layout(dpi);
         return;
     }
-    // The link control knows the room its underlined text needs; the plain
-    // text extent comes a few pixels short.
+    // A few pixels to spare beyond the text, as the link control asks for
+    // more than the bare text on some systems.
+    const SIZE need = CaptionExtent();
+    const int width = std::max<int>(need.cx, LinkTextExtent().cx + ScaleFor(4, dpi));
+    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), width,
+                 need.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE TUrlLabel::LinkTextExtent() const {
+    // The control draws its link in a font of its own: the one it is given,
+    // underlined.
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0));
+    LOGFONTA lf{};
+    if (!font || !GetObjectA(font, sizeof(lf), &lf)) {
+        return TextExtent(hwnd_, desc_.caption);
+    }
+    lf.lfUnderline = TRUE;
+    const UniqueGdiObject linkFont(CreateFontIndirectA(&lf));
+    return TextExtent(linkFont ? static_cast<HFONT>(linkFont.get()) : font, desc_.caption);
+}
+
+SIZE TUrlLabel::CaptionExtent() const {
+    // The control's own answer where it has one (given a size to fill, the
+    // message answers with the ideal size), never less than its text.
     SIZE ideal{};
     const LRESULT idealHeight =
         SendMessageA(hwnd_, LM_GETIDEALHEIGHT, 0x7FFF, reinterpret_cast<LPARAM>(&ideal));
-    const SIZE measured = TextExtent(hwnd_, desc_.caption);
-    const int width = std::max<int>(ideal.cx, measured.cx + ScaleFor(4, dpi));
-    const int height = std::max<int>(static_cast<int>(idealHeight), measured.cy);
-    SetWindowPos(hwnd_, nullptr, ScaleFor(desc_.left, dpi), ScaleFor(desc_.top, dpi), width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE text = LinkTextExtent();
+    return SIZE{std::max<LONG>(ideal.cx, text.cx),
+                std::max<LONG>({static_cast<LONG>(idealHeight), ideal.cy, text.cy})};
 }
 
 bool TUrlLabel::HandleNotify(NMHDR* header, LRESULT& result) {

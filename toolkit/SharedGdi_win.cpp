@@ -1,5 +1,6 @@
 #include "toolkit/SharedGdi.h"
 
+#include "toolkit/AnsiText.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
@@ -21,6 +22,19 @@ struct FontCache {
 FontCache& Cache() {
     static FontCache cache;
     return cache;
+}
+
+// How far the last letter of a line reaches past its advance (a negative
+// right bearing, as "t" and "L" have in some fonts at some sizes): drawn in a
+// box as wide as the text's advance, that part of it would be cut off.
+int LastLetterOverhang(HDC dc, std::string_view text) {
+    const std::u16string wide = Utf16FromAnsi(text);
+    ABC abc{};
+    // Bitmap fonts have no such widths and never overhang.
+    if (wide.empty() || !GetCharABCWidthsW(dc, wide.back(), wide.back(), &abc)) {
+        return 0;
+    }
+    return abc.abcC < 0 ? -abc.abcC : 0;
 }
 
 }  // namespace
@@ -45,16 +59,24 @@ HFONT SharedFont(const FontDesc& font, int dpi) {
 }
 
 SIZE TextExtent(HWND control, std::string_view text, int wrapWidth) {
+    return TextExtent(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), text,
+                      wrapWidth);
+}
+
+SIZE TextExtent(HFONT font, std::string_view text, int wrapWidth) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old = SelectObject(dc, font);
     RECT rc{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
     const std::string s(text.empty() ? std::string_view(" ") : text);
     DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
               DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SIZE size{rc.right - rc.left, rc.bottom - rc.top};
+    if (wrapWidth <= 0) {
+        size.cx += LastLetterOverhang(dc, s);
+    }
     SelectObject(dc, old);
     DeleteDC(dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    return size;
 }
 
 }  // namespace vgwl
