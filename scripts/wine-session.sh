@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Starts or stops the private Wine environment that the Windows tests and the
-# program run in:  wine-session.sh start|stop STATE_DIR
+# program run in:  wine-session.sh start|stop STATE_DIR [substitutes]
 #
 # start: prepares a private prefix once, starts Xvfb when no display is set,
 #        and starts one wineserver detached from the caller's pipes, so that a
 #        test runner waiting on a test's output is not held by Wine's helpers.
+#        With "substitutes" the prefix goes without Wine's own fonts, as a
+#        new user of Debian's Wine has it: the faces the forms ask for are
+#        replaced by whatever the system offers.
 # stop:  ends that wineserver (and every process of the prefix) and the Xvfb
 #        started here; nothing else is touched.
 set -euo pipefail
 
 cmd=${1:?usage: wine-session.sh start|stop STATE_DIR}
 state=$(realpath -m "${2:?usage: wine-session.sh start|stop STATE_DIR}")
+fonts=${3:-wine}
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko install prompts: the program needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -77,6 +81,10 @@ link_wine_fonts() {
     # prefix made before the package was installed gets them too.
     local src=/usr/share/wine/fonts dst="$WINEPREFIX/drive_c/windows/Fonts" f
     [ -d "$src" ] && [ -d "$dst" ] || return 0
+    if [ "$fonts" = substitutes ]; then
+        find "$dst" -maxdepth 1 -type l -lname "$src/*" -delete
+        return 0
+    fi
     for f in "$src"/*; do
         [ -e "$dst/${f##*/}" ] || [ -L "$dst/${f##*/}" ] || ln -s "$f" "$dst/"
     done

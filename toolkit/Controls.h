@@ -21,7 +21,7 @@ class TForm;
 class TControl {
 public:
     TControl(TForm& form, const ControlDesc& desc) : form_(form), desc_(desc) {}
-    virtual ~TControl() = default;
+    virtual ~TControl();
     TControl(const TControl&) = delete;
     TControl& operator=(const TControl&) = delete;
 
@@ -32,10 +32,7 @@ public:
 
     std::string Text() const;
     void SetText(std::string_view text);
-    bool Visible() const noexcept;
     void SetVisible(bool visible);
-    bool Enabled() const noexcept;
-    void SetEnabled(bool enabled);
     void SetFocus();
 
     // Creates the window; parent is the window of the parent control or form.
@@ -64,11 +61,16 @@ protected:
     // containers only place their children in the Tab key's order.
     virtual bool TakesFocus() const noexcept { return true; }
     virtual void AfterCreate() {}
-    // Installs the control's own subclass procedure (key and mouse hooks).
+    // Puts the control's own procedure (key and mouse hooks) in front of
+    // its window class's: SubclassProc sees every message first, and what it
+    // does not handle goes on to the class.
     void Subclass();
     virtual bool SubclassProc(UINT /*msg*/, WPARAM /*w*/, LPARAM /*l*/, LRESULT& /*result*/) {
         return false;
     }
+    // The window class's own handling of a message, for a SubclassProc that
+    // adds to it.
+    LRESULT CallClassProc(UINT msg, WPARAM w, LPARAM l) const;
     RECT ScaledBounds(int dpi) const;
 
     TForm& form_;
@@ -76,7 +78,11 @@ protected:
     HWND hwnd_ = nullptr;
 
 private:
-    static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK StaticSubclassProc(HWND, UINT, WPARAM, LPARAM);
+    void Unsubclass() noexcept;
+
+    WNDPROC classProc_ = nullptr;
+    bool unicode_ = false;
 };
 
 class TLabel : public TControl {
@@ -99,12 +105,17 @@ public:
     std::string_view Link() const noexcept { return desc_.link; }
     bool HandleNotify(NMHDR* header, LRESULT& result) override;
     void Layout(int dpi) override;
+    // The room the caption needs as the link control draws it.
+    SIZE CaptionExtent() const;
 
 protected:
     const char* ClassName() const override { return "SysLink"; }
     DWORD Style() const override { return WS_CHILD | WS_VISIBLE | WS_TABSTOP; }
     void AfterCreate() override;
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
+
+private:
+    SIZE LinkTextExtent() const;
 };
 
 class TCheckBox : public TControl {
@@ -115,6 +126,9 @@ public:
     void SetChecked(bool checked);
     std::function<void()> OnClick;
     void HandleCommand(WORD code, HWND from) override;
+    // The room the check box needs as the button control draws it: the box,
+    // the gap after it, the caption and the focus rectangle around that.
+    SIZE CaptionExtent(int dpi) const;
 
 protected:
     const char* ClassName() const override { return "BUTTON"; }
@@ -151,7 +165,6 @@ class TButtonEdit : public TEdit {
 public:
     using TEdit::TEdit;
     std::function<void()> OnButtonClick;
-    HWND ButtonHandle() const noexcept { return button_; }
     HWND PartHandle() const noexcept override { return button_; }
     void Layout(int dpi) override;
     void HandleCommand(WORD code, HWND from) override;
@@ -290,7 +303,6 @@ public:
     void Clear();
     // Makes room for this many rows ahead of adding them.
     void Reserve(int count);
-    bool Selected(int index) const noexcept;
     void SetSelected(int index, bool selected);
     int SelectedCount() const noexcept;
     // Lowest selected index, or -1.
@@ -316,12 +328,9 @@ protected:
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
 private:
-    static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
-
     std::vector<const ControlDesc*> columns_;
     int updateDepth_ = 0;
     TBalloonTip balloon_;
-    WNDPROC listProc_ = nullptr;
 };
 
 class TListBox : public TControl {

@@ -3,16 +3,16 @@
 // face at another size) can need more room. A text control that would be
 // clipped grows into free room of its parent, where no sibling stands; its
 // described size stays the smallest it gets.
+#include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
 #include "toolkit/SharedGdi.h"
+#include "toolkit/WindowText.h"
 
 #include <algorithm>
 #include <string>
 
 namespace vgwl {
 namespace {
-
-int ScaleFor(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 RECT RectInParent(HWND hwnd) {
     RECT rc{};
@@ -27,14 +27,6 @@ bool Holds(const RECT& outer, const RECT& inner) {
 }
 
 bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
-
-std::string WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthA(hwnd);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    text.resize(
-        static_cast<std::size_t>(std::max(GetWindowTextA(hwnd, text.data(), length + 1), 0)));
-    return text;
-}
 
 // The room a control may take: its parent's client area less a small margin,
 // bounded by the siblings beside it (left, right) or below it.
@@ -209,25 +201,16 @@ void TForm::FitTextControls() {
                     FitLine(hwnd, TextExtent(hwnd, WindowText(hwnd), 0), false, dpi_);
                 }
                 break;
-            case ControlKind::CheckBox: {
-                // The box, the gap after it, the caption and its focus rectangle.
-                SIZE need = TextExtent(hwnd, std::string(d.caption), 0);
-                need.cx += ScaleFor(13, dpi_) + ScaleFor(3, dpi_) + 1;
-                SIZE ideal{};
-                if (SendMessageA(hwnd, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal))) {
-                    need.cx = std::max(need.cx, ideal.cx);
+            case ControlKind::CheckBox:
+                if (const auto* box = dynamic_cast<const TCheckBox*>(control.get())) {
+                    FitLine(hwnd, box->CaptionExtent(dpi_), false, dpi_);
                 }
-                FitLine(hwnd, need, false, dpi_);
                 break;
-            }
             case ControlKind::UrlLabel:
                 if (d.width > 0 && d.height > 0) {
-                    SIZE ideal{};
-                    SendMessageA(hwnd, LM_GETIDEALHEIGHT, 0x7FFF, reinterpret_cast<LPARAM>(&ideal));
-                    SIZE need = TextExtent(hwnd, std::string(d.caption), 0);
-                    need.cx = std::max(need.cx, ideal.cx);
-                    need.cy = std::max(need.cy, ideal.cy);
-                    FitLine(hwnd, need, false, dpi_);
+                    if (const auto* link = dynamic_cast<const TUrlLabel*>(control.get())) {
+                        FitLine(hwnd, link->CaptionExtent(), false, dpi_);
+                    }
                 } else {
                     MakeWayAfter(hwnd, dpi_);
                 }

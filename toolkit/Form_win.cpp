@@ -1,6 +1,7 @@
 #include "toolkit/Form.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/SharedGdi.h"
 
@@ -104,7 +105,7 @@ TForm::~TForm() {
     controls_.clear();
 }
 
-int TForm::Scale(int pixelsAt96) const noexcept { return MulDiv(pixelsAt96, dpi_, 96); }
+int TForm::Scale(int pixelsAt96) const noexcept { return ScaleFor(pixelsAt96, dpi_); }
 
 void TForm::RegisterWindowClass() const {
     const std::string className(desc_.className);
@@ -264,7 +265,7 @@ void TForm::CreateHints() {
 }
 
 RECT TForm::WindowRectFor(int dpi) const {
-    RECT rc{0, 0, MulDiv(desc_.clientWidth, dpi, 96), MulDiv(desc_.clientHeight, dpi, 96)};
+    RECT rc{0, 0, ScaleFor(desc_.clientWidth, dpi), ScaleFor(desc_.clientHeight, dpi)};
     AdjustWindowRectExForDpi(&rc, FormStyle(desc_), FALSE, FormExStyle(desc_),
                              static_cast<UINT>(dpi));
     return rc;

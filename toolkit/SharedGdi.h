@@ -15,10 +15,13 @@ namespace vgwl {
 // make it (the control then keeps the system font).
 HFONT SharedFont(const FontDesc& font, int dpi);
 
-// The extent of a text in a control's font: one line, or wrapped at
+// The extent of a text in a control's font: one line (with the part of its
+// last letter that reaches past the letter's advance), or wrapped at
 // wrapWidth when it is above 0. Measured on a memory DC made for it: a
 // window's DC would leave a cached device context (and its region) behind
 // for every control measured.
 SIZE TextExtent(HWND control, std::string_view text, int wrapWidth = 0);
+// The same in a given font.
+SIZE TextExtent(HFONT font, std::string_view text, int wrapWidth = 0);
 
 }  // namespace vgwl

@@ -1,5 +1,7 @@
 #include "toolkit/SharedGdi.h"
 
+#include "toolkit/AnsiText.h"
+#include "toolkit/Dpi.h"
 #include "toolkit/Handles.h"
 
 #include <map>
@@ -22,6 +24,19 @@ FontCache& Cache() {
     return cache;
 }
 
+// How far the last letter of a line reaches past its advance (a negative
+// right bearing, as "t" and "L" have in some fonts at some sizes): drawn in a
+// box as wide as the text's advance, that part of it would be cut off.
+int LastLetterOverhang(HDC dc, std::string_view text) {
+    const std::u16string wide = Utf16FromAnsi(text);
+    ABC abc{};
+    // Bitmap fonts have no such widths and never overhang.
+    if (wide.empty() || !GetCharABCWidthsW(dc, wide.back(), wide.back(), &abc)) {
+        return 0;
+    }
+    return abc.abcC < 0 ? -abc.abcC : 0;
+}
+
 }  // namespace
 
 HFONT SharedFont(const FontDesc& font, int dpi) {
@@ -32,7 +47,7 @@ HFONT SharedFont(const FontDesc& font, int dpi) {
     if (found == cache.fonts.end()) {
         const std::string& face = std::get<0>(key);
         UniqueGdiObject made(CreateFontA(
-            -MulDiv(font.heightPx, dpi, 96), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+            -ScaleFor(font.heightPx, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
             font.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
         if (!made) {
@@ -44,16 +59,24 @@ HFONT SharedFont(const FontDesc& font, int dpi) {
 }
 
 SIZE TextExtent(HWND control, std::string_view text, int wrapWidth) {
+    return TextExtent(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), text,
+                      wrapWidth);
+}
+
+SIZE TextExtent(HFONT font, std::string_view text, int wrapWidth) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old = SelectObject(dc, font);
     RECT rc{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
     const std::string s(text.empty() ? std::string_view(" ") : text);
     DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &rc,
               DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SIZE size{rc.right - rc.left, rc.bottom - rc.top};
+    if (wrapWidth <= 0) {
+        size.cx += LastLetterOverhang(dc, s);
+    }
     SelectObject(dc, old);
     DeleteDC(dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    return size;
 }
 
 }  // namespace vgwl

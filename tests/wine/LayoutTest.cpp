@@ -1,6 +1,7 @@
 // The forms at 96, 120, 144 and 192 DPI: every caption fits its control in
 // the control's own font, no two controls of a page overlap, and a picture of
-// every page is kept for people to look at.
+// every page is kept for people to look at. The fit is checked again in a
+// prefix without Wine's own fonts, where every face is a substitute.
 //
 // A process reads the display's DPI once, when it starts; so each DPI runs
 // in a child copy of this program started after the desktop's LogPixels has
@@ -22,6 +23,8 @@ namespace {
 constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 constexpr char kDpiVariable[] = "VGWL_LAYOUT_DPI";
 constexpr char kShotsVariable[] = "VGWL_SCREENSHOT_DIR";
+// "substitutes" in the prefix made without Wine's own fonts.
+constexpr char kFontsVariable[] = "VGWL_LAYOUT_FONTS";
 
 std::string Env(const char* name) {
     char value[MAX_PATH] = {};
@@ -117,6 +120,40 @@ std::string Show(const RECT& rc) {
 
 bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
+// How far to the right the control paints anything but its background, when
+// it paints itself `width` pixels wide.
+int InkRight(HWND hwnd, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueGdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) {
+        return -1;
+    }
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, dib.get());
+    SendMessageA(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    const auto* px = static_cast<const DWORD*>(bits);
+    const DWORD background = px[width - 1] & 0xFFFFFF;
+    int right = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = width - 1; x >= right; --x) {
+            if ((px[y * width + x] & 0xFFFFFF) != background) {
+                right = x + 1;
+                break;
+            }
+        }
+    }
+    return right;
+}
+
 class LayoutChecker {
 public:
     LayoutChecker(const TForm& form, int dpi) : form_(form), dpi_(dpi) {
@@ -183,6 +220,25 @@ private:
             << Name(hwnd) << ": " << what << " needs " << need.cy << " px high, has " << room.cy;
     }
 
+    // A caption on one line is clipped when the control, given all the room
+    // it wants, paints past the width it has: read from its own painting, so
+    // that whatever it draws beside the text (a check box's box and gap) and
+    // whatever font it draws in (a link's own) counts.
+    void ExpectNotClipped(HWND hwnd, const char* what) {
+        const RECT at = InParent(hwnd);
+        const RECT client = Client(hwnd);
+        const int frame = (at.right - at.left) - client.right;
+        const int wide = client.right + S(400);
+        const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
+        SetWindowPos(hwnd, nullptr, 0, 0, wide + frame, at.bottom - at.top, flags);
+        const int painted = InkRight(hwnd, wide, client.bottom);
+        SetWindowPos(hwnd, nullptr, 0, 0, at.right - at.left, at.bottom - at.top, flags);
+        ++checked;
+        EXPECT_GT(painted, 0) << Name(hwnd) << ": " << what << " painted nothing";
+        EXPECT_LE(painted, client.right) << Name(hwnd) << ": " << what << " paints " << painted
+                                         << " px wide, has " << client.right;
+    }
+
     static BOOL CALLBACK VisitText(HWND hwnd, LPARAM self) {
         reinterpret_cast<LayoutChecker*>(self)->Visit(hwnd);
         return TRUE;
@@ -209,6 +265,9 @@ private:
             // Wrapped, a word longer than the line still runs past it.
             const SIZE need = wraps ? Extent(hwnd, font, text, room.cx) : one;
             Expect(hwnd, "label", need, room);
+            if (!wraps) {
+                ExpectNotClipped(hwnd, "label");
+            }
         } else if (lstrcmpiA(cls.c_str(), "Button") == 0) {
             const LONG type = style & BS_TYPEMASK;
             const std::string caption = type == BS_OWNERDRAW && control
@@ -221,6 +280,7 @@ private:
             if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX) {
                 // The box, the gap after it, the text and its focus rectangle.
                 Expect(hwnd, "check box caption", {S(13) + S(3) + text.cx + 1, text.cy}, room);
+                ExpectNotClipped(hwnd, "check box caption");
             } else if (type == BS_GROUPBOX) {
                 // In the form's font, not the system's.
                 EXPECT_EQ(font, formFont_) << Name(hwnd) << ": caption font";
@@ -234,6 +294,7 @@ private:
         } else if (lstrcmpiA(cls.c_str(), "SysLink") == 0 && control) {
             const std::string caption(control->Desc().caption);
             Expect(hwnd, "link", Extent(hwnd, font, caption), room);
+            ExpectNotClipped(hwnd, "link");
         } else if (lstrcmpiA(cls.c_str(), WC_TABCONTROLA) == 0) {
             const int count = static_cast<int>(SendMessageA(hwnd, TCM_GETITEMCOUNT, 0, 0));
             for (int i = 0; i < count; ++i) {
@@ -491,6 +552,31 @@ TEST(LayoutAtEveryDpi, PicturesOfEveryPageAt96And144Dpi) {
     for (const char* name : {"preferences-96dpi.png", "about-144dpi.png", "splash-144dpi.png"}) {
         const std::string file = dir + "\\" + name;
         EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
+    }
+}
+
+// The face the system gives for a name.
+std::string FaceFor(const char* face) {
+    UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, face));
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font.get());
+    char got[LF_FACESIZE] = {};
+    GetTextFaceA(dc, sizeof(got), got);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return got;
+}
+
+// The second run of the layout is only worth its time when the faces the
+// forms name really are replaced.
+TEST(LayoutFonts, SubstitutesStandInForWinesFonts) {
+    if (Env(kFontsVariable) != "substitutes") {
+        GTEST_SKIP() << "runs in the prefix without Wine's own fonts";
+    }
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        EXPECT_NE(FaceFor(face), face) << "Wine's own fonts are in the prefix";
     }
 }
 

@@ -135,7 +135,7 @@ TEST_F(SelectSoundDialog, SelectOfTheFourthSoundSetsBoxFieldAndRegistry) {
 TEST_F(SelectSoundDialog, TheSoundBoxButtonShowsTheDialogModally) {
     // The click reaches the box's button while the program waits for input;
     // the pick and Select follow inside the dialog.
-    PostMessageA(Window().RzButtonEdit1->ButtonHandle(), BM_CLICK, 0, 0);
+    PostMessageA(Window().RzButtonEdit1->PartHandle(), BM_CLICK, 0, 0);
     QueuePick(4);
     QueueSelect();
     ModalWatchdog watchdog(SelectSound().Handle());
