@@ -300,9 +300,11 @@ public:
     void AddColumn(const ControlDesc& column, int dpi);
     void Layout(int dpi) override;
     std::function<void(WORD key)> OnKeyDown;
-    // An in-place edit of a caption ended with this text: true keeps it,
-    // false cancels the edit. Without a handler every edit is kept.
-    std::function<bool(int index, const std::string& text)> OnEndLabelEdit;
+    // An in-place edit of a caption ended with this text, as typed: true
+    // keeps it as the code page holds it, false cancels the edit (the
+    // handler may set the caption itself). Without a handler every edit is
+    // kept.
+    std::function<bool(int index, const std::u16string& text)> OnEndLabelEdit;
     bool HandleNotify(NMHDR* header, LRESULT& result) override;
     // A balloon pointing at an item, saying why an edit was not taken.
     void ShowBalloonTip(int index, std::string_view title, std::string_view text);

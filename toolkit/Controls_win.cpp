@@ -1,9 +1,11 @@
 #include "toolkit/Controls.h"
 #include "toolkit/SharedGdi.h"
 
+#include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 #include "toolkit/Form.h"
+#include "toolkit/WindowText.h"
 
 #include <algorithm>
 #include <limits>
@@ -885,29 +887,21 @@ bool TListView::HandleNotify(NMHDR* header, LRESULT& result) {
         return false;
     }
     result = FALSE;
-    std::string text;
-    int index = -1;
-    if (header->code == LVN_ENDLABELEDITA) {
-        const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(header);
-        if (!info->item.pszText) {
-            return true;  // the user cancelled the edit
-        }
-        text = info->item.pszText;
-        index = info->item.iItem;
+    const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(header);
+    if (!info->item.pszText) {
+        return true;  // the user cancelled the edit
+    }
+    const int index = info->item.iItem;
+    // The text as typed, from the edit box itself: the notification's copy
+    // has been through a best-fit conversion when it is ANSI.
+    std::u16string text;
+    if (HWND edit = reinterpret_cast<HWND>(SendMessageA(hwnd_, LVM_GETEDITCONTROL, 0, 0))) {
+        text = WindowTextUtf16(edit);
+    } else if (header->code == LVN_ENDLABELEDITW) {
+        text = reinterpret_cast<const char16_t*>(
+            reinterpret_cast<const NMLVDISPINFOW*>(header)->item.pszText);
     } else {
-        const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
-        if (!info->item.pszText) {
-            return true;
-        }
-        const int length =
-            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, nullptr, 0, nullptr, nullptr);
-        if (length > 0) {
-            text.resize(static_cast<std::size_t>(length));
-            WideCharToMultiByte(CP_ACP, 0, info->item.pszText, -1, text.data(), length, nullptr,
-                                nullptr);
-            text.resize(static_cast<std::size_t>(length - 1));
-        }
-        index = info->item.iItem;
+        text = Utf16FromAnsi(info->item.pszText);
     }
     result = (!OnEndLabelEdit || OnEndLabelEdit(index, text)) ? TRUE : FALSE;
     return true;

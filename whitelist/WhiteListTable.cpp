@@ -3,6 +3,8 @@
 #include "component/Contract.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -55,21 +57,45 @@ std::size_t WriteWhiteListTable(std::span<unsigned char> table,
     if (table.size() < kCountSize) {
         return 0;
     }
+    const std::size_t slots = SlotsThatFit(table.size());
     const std::size_t written =
-        std::min({entries.size(), SlotsThatFit(table.size()),
+        std::min({entries.size(), slots,
                   static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())});
-    // The count goes first, as the front end always has written it.
-    const auto count = static_cast<std::uint32_t>(written);
-    table[0] = static_cast<unsigned char>(count & 0xFF);
-    table[1] = static_cast<unsigned char>((count >> 8) & 0xFF);
-    table[2] = static_cast<unsigned char>((count >> 16) & 0xFF);
-    table[3] = static_cast<unsigned char>((count >> 24) & 0xFF);
+    // The component reads while we write, without a lock. The slots go
+    // first and the count last, so that a reader that finds the new count
+    // finds the new entries under it; a slot that already holds its entry is
+    // not touched at all.
+    unsigned char slot[kSlotSize];
     for (std::size_t i = 0; i < written; ++i) {
-        unsigned char* slot = table.data() + kCountSize + kSlotSize * i;
         const std::string& entry = entries[i];
         const std::size_t length = std::min(entry.size(), kMaxChars);
         std::memcpy(slot, entry.data(), length);
         std::memset(slot + length, 0, kSlotSize - length);
+        unsigned char* target = table.data() + kCountSize + kSlotSize * i;
+        if (std::memcmp(target, slot, kSlotSize) != 0) {
+            std::memcpy(target, slot, kSlotSize);
+        }
+    }
+    // Slots beyond the new count are cleared before the count drops: an
+    // entry deleted from the list is never read again, and an empty slot
+    // matches nothing.
+    for (std::size_t i = written; i < slots; ++i) {
+        unsigned char* target = table.data() + kCountSize + kSlotSize * i;
+        if (target[0] != 0 || std::memcmp(target, target + 1, kSlotSize - 1) != 0) {
+            std::memset(target, 0, kSlotSize);
+        }
+    }
+    std::atomic_thread_fence(std::memory_order_release);
+    const auto count = static_cast<std::uint32_t>(written);
+    if (std::endian::native == std::endian::little &&
+        reinterpret_cast<std::uintptr_t>(table.data()) % alignof(std::uint32_t) == 0) {
+        // One store: a reader never sees half of an old and half of a new count.
+        std::atomic_ref<std::uint32_t>(*reinterpret_cast<std::uint32_t*>(table.data()))
+            .store(count, std::memory_order_release);
+    } else {
+        for (std::size_t b = 0; b < kCountSize; ++b) {
+            table[b] = static_cast<unsigned char>((count >> (8 * b)) & 0xFF);
+        }
     }
     return written;
 }

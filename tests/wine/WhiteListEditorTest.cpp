@@ -7,6 +7,7 @@
 #include "TestDataObject.h"
 #include "toolkit/Exceptions.h"
 #include "whitelist/WhiteListEntry.h"
+#include "toolkit/SystemError.h"
 #include "whitelist/WhiteListSave.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // old file byte for byte, with the system's reason.
 
 #include "TestSupport.h"
+#include "toolkit/SystemError.h"
 #include "whitelist/WhiteListSave.h"
 
 #include <gtest/gtest.h>
