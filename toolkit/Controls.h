@@ -63,6 +63,8 @@ protected:
     // Whether a tab order in the description makes the control a tab stop;
     // containers only place their children in the Tab key's order.
     virtual bool TakesFocus() const noexcept { return true; }
+    // A Unicode window keeps what the user types beyond the code page.
+    virtual bool Utf16Window() const noexcept { return false; }
     virtual void AfterCreate() {}
     // Installs the control's own subclass procedure (key and mouse hooks).
     void Subclass();
@@ -139,6 +141,7 @@ protected:
     const char* ClassName() const override { return "EDIT"; }
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
+    bool Utf16Window() const noexcept override { return true; }
     void AfterCreate() override { Subclass(); }
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 

@@ -60,9 +60,18 @@ void TControl::CreateHandle(HWND parent) {
     if (desc_.tabOrder >= 0 && TakesFocus()) {
         style |= WS_TABSTOP;
     }
-    hwnd_ = CreateWindowExA(ExStyle(), ClassName(), caption.c_str(), style, desc_.left, desc_.top,
-                            desc_.width, desc_.height, parent, nullptr,
-                            form_.Application().ModuleInstance(), nullptr);
+    if (Utf16Window()) {
+        const std::u16string wideClass = Utf16FromAnsi(ClassName());
+        const std::u16string wideCaption = Utf16FromAnsi(caption);
+        hwnd_ = CreateWindowExW(ExStyle(), reinterpret_cast<const wchar_t*>(wideClass.c_str()),
+                                reinterpret_cast<const wchar_t*>(wideCaption.c_str()), style,
+                                desc_.left, desc_.top, desc_.width, desc_.height, parent, nullptr,
+                                form_.Application().ModuleInstance(), nullptr);
+    } else {
+        hwnd_ = CreateWindowExA(ExStyle(), ClassName(), caption.c_str(), style, desc_.left,
+                                desc_.top, desc_.width, desc_.height, parent, nullptr,
+                                form_.Application().ModuleInstance(), nullptr);
+    }
     if (!hwnd_) {
         throw ToolkitError("Cannot create the control " + std::string(desc_.name));
     }
@@ -302,7 +311,10 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
                 result = 0;
                 return true;
             }
-            result = DefSubclassProc(hwnd_, msg, static_cast<unsigned char>(key), l);
+            // A character the handler left alone goes on as typed: the box
+            // is a Unicode window, and w may be beyond any 8-bit code.
+            result = DefSubclassProc(
+                hwnd_, msg, key == static_cast<char>(w) ? w : static_cast<unsigned char>(key), l);
             return true;
         }
         default:
@@ -462,7 +474,7 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
         const int y = rc.top + (rc.bottom - rc.top - glyphSize) / 2 + yShift;
         // Magenta is the glyphs' transparent colour.
         GdiTransparentBlt(dc, x, y, glyphSize, glyphSize, mem, 0, 0, bm.bmWidth, bm.bmHeight,
-                       RGB(255, 0, 255));
+                          RGB(255, 0, 255));
         SelectObject(mem, old);
         DeleteDC(mem);
         x += glyphSize + gap;

@@ -16,6 +16,18 @@ constexpr std::size_t kCountSize = contract::kWhiteListCountSize;
 constexpr std::size_t kSlotSize = contract::kWhiteListSlotSize;
 constexpr std::size_t kMaxChars = contract::kWhiteListMaxEntryChars;
 
+// Puts a slot in place while readers may look: its first byte goes to NUL
+// first and gets its new value last, so a reader sees the old entry, an
+// empty slot or the new entry, never a piece of one and a piece of another
+// (a cut "evil.example.com" could read as "evil.example").
+void PutSlot(unsigned char* target, const unsigned char* slot) noexcept {
+    std::atomic_ref<unsigned char>(target[0]).store(0, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    std::memcpy(target + 1, slot + 1, kSlotSize - 1);
+    std::atomic_thread_fence(std::memory_order_release);
+    std::atomic_ref<unsigned char>(target[0]).store(slot[0], std::memory_order_relaxed);
+}
+
 std::size_t SlotsThatFit(std::size_t tableSize) noexcept {
     return tableSize < kCountSize ? 0 : (tableSize - kCountSize) / kSlotSize;
 }
@@ -73,16 +85,17 @@ std::size_t WriteWhiteListTable(std::span<unsigned char> table,
         std::memset(slot + length, 0, kSlotSize - length);
         unsigned char* target = table.data() + kCountSize + kSlotSize * i;
         if (std::memcmp(target, slot, kSlotSize) != 0) {
-            std::memcpy(target, slot, kSlotSize);
+            PutSlot(target, slot);
         }
     }
     // Slots beyond the new count are cleared before the count drops: an
     // entry deleted from the list is never read again, and an empty slot
     // matches nothing.
+    static constexpr unsigned char kEmpty[kSlotSize] = {};
     for (std::size_t i = written; i < slots; ++i) {
         unsigned char* target = table.data() + kCountSize + kSlotSize * i;
-        if (target[0] != 0 || std::memcmp(target, target + 1, kSlotSize - 1) != 0) {
-            std::memset(target, 0, kSlotSize);
+        if (std::memcmp(target, kEmpty, kSlotSize) != 0) {
+            PutSlot(target, kEmpty);
         }
     }
     std::atomic_thread_fence(std::memory_order_release);

@@ -7,6 +7,7 @@
 #include "TestDataObject.h"
 #include "toolkit/Exceptions.h"
 #include "whitelist/WhiteListEntry.h"
+#include "whitelist/WhiteListPublisher.h"
 #include "toolkit/SystemError.h"
 #include "whitelist/WhiteListSave.h"
 
@@ -41,13 +42,14 @@ protected:
         DeleteSettingsKey();
     }
     void Clean() const {
-        for (const std::string& name : {ListFile(), ListFile() + ".new", ListFile() + ".old"}) {
+        for (const std::string& name : {ListFile(), Companion()}) {
             SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(name.c_str());
             RemoveDirectoryA(name.c_str());
         }
     }
     std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+    std::string Companion() const { return folder_ + "gwwhitelist.dat.journal"; }
 
     Rows ViewRows() {
         Rows rows;
@@ -346,7 +348,7 @@ TEST_F(WhiteListPage, SaveWritesTheExactBytesAndPublishesThem) {
     ClickSave();  // the same bytes again
     EXPECT_EQ(ReadFileBytes(ListFile()), "2\r\nabc\r\nxy\r\n");
     EXPECT_TRUE(dialogs.empty());
-    EXPECT_FALSE(ReadFileBytes(ListFile() + ".new"));
+    EXPECT_EQ(ReadFileBytes(Companion()), "");
 }
 
 TEST_F(WhiteListPage, AFailedSaveKeepsTheOldFileAndTableAndSaysWhy) {
@@ -375,10 +377,9 @@ TEST_F(WhiteListPage, AFailedSaveKeepsTheOldFileAndTableAndSaysWhy) {
     EXPECT_EQ(ReadFileBytes(ListFile()), old);
     EXPECT_EQ(TableSlots(), "1:old.example,");
 
-    // A folder that takes no new file (the name the new content goes to is
-    // taken by a folder).
+    // A companion that cannot be written (its name is taken by a folder).
     events.clear();
-    ASSERT_TRUE(CreateDirectoryA((ListFile() + ".new").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Companion().c_str(), nullptr));
     ClickSave();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].rfind("dialog:error:The white list could not be saved.\n\n", 0), 0u);
@@ -412,6 +413,89 @@ TEST_F(WhiteListPage, ASaveLongerThanAHeldTableSaysHowManyTheComponentSees) {
     ClickSave();
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(TableSlots().substr(0, 3), "71:");
+}
+
+// A Ctrl+Z byte is an entry character like any other control character: the
+// entry holding it is passed over and counted, and the file goes on.
+TEST_F(WhiteListPage, ACtrlZByteIsNoEndOfTheFile) {
+    const struct {
+        std::string file;
+        Rows rows;
+    } cases[] = {
+        {"3\r\na.com\r\nb\x1a.com\r\nc.com\r\n", {"a.com", "c.com"}},
+        {"2\r\n\x1a\r\nb.com\r\n", {"b.com"}},
+    };
+    CreateWindow();
+    for (const auto& c : cases) {
+        WriteFileBytes(ListFile(), c.file);
+        Window().Hide();
+        Window().Show();
+        EXPECT_EQ(ViewRows(), c.rows);
+        Window().PublishWhiteList();
+        std::string slots = std::to_string(c.rows.size()) + ":";
+        for (const std::string& row : c.rows) {
+            slots += row + ",";
+        }
+        EXPECT_EQ(TableSlots(), slots);
+    }
+}
+
+// A start and a show finish a save that a stop cut short, so the view and
+// the table hold the new list whole.
+TEST_F(WhiteListPage, StartAndShowFinishASaveCutShort) {
+    WriteFileBytes(ListFile(), "2\r\nold-one.example\r\nold-two.example\r\n");
+    const auto stopHalfway = [](WhiteListSaveStep step) {
+        return step == WhiteListSaveStep::ListHalfWritten;
+    };
+    ASSERT_FALSE(SaveWhiteListFile(ListFile(), "1\r\nnew.example\r\n", stopHalfway).saved);
+    CreateWindow();
+    EXPECT_EQ(TableSlots(), "1:new.example,");
+    ASSERT_FALSE(
+        SaveWhiteListFile(ListFile(), "2\r\nnew.example\r\nnext.example\r\n", stopHalfway).saved);
+    Window().Show();
+    EXPECT_EQ(ViewRows(), (Rows{"new.example", "next.example"}));
+    EXPECT_EQ(ReadFileBytes(Companion()), "");
+}
+
+// Past the table's 100000 entries nothing is cut: the view and the file keep
+// every entry, and loading, adding and dropping say what the component sees.
+TEST_F(WhiteListPage, EntriesPastTheTablesLimitAreKeptAndSaid) {
+    const std::size_t limit = WhiteListPublisher::kMaxPublishedEntries;
+    std::string file = std::to_string(limit + 1) + "\r\n";
+    for (std::size_t i = 0; i <= limit; ++i) {
+        file += "e" + std::to_string(i) + "\r\n";
+    }
+    WriteFileBytes(ListFile(), file);
+    CreateWindow();
+    EXPECT_EQ(TableSlots().substr(0, 7), "100000:");
+    Window().Show();
+    ASSERT_EQ(Window().ListView1->Count(), static_cast<int>(limit + 1));
+    const std::string loaded =
+        "dialog:warning:The white list holds 100001 entries, but the blocking component sees "
+        "only the first 100000 of them: the entries after those let no popup through.";
+    EXPECT_EQ(events, (Rows{loaded}));
+    events.clear();
+    ClickSave();
+    EXPECT_EQ(ReadFileBytes(ListFile()), file) << "a save never cuts the list";
+    EXPECT_EQ(events, (Rows{"dialog:warning:The white list was saved. " + loaded.substr(15)}));
+
+    // Adding or dropping past the limit: once, as the list crosses it.
+    Select({0, 1});
+    PressDelete();
+    events.clear();
+    AddRows({"x1.example"});
+    EXPECT_TRUE(events.empty());
+    AddRows({"x2.example"});
+    EXPECT_EQ(events, (Rows{loaded}));
+    Select({0});
+    PressDelete();
+    events.clear();
+    auto* links = new TestDataObject;
+    links->AddWide(CF_UNICODETEXT, L"http://y1.example/\r\nhttp://y2.example/");
+    Drop(links);
+    EXPECT_EQ(events, (Rows{"dialog:warning:The white list holds 100002 entries, but the "
+                            "blocking component sees only the first 100000 of them: the entries "
+                            "after those let no popup through."}));
 }
 
 TEST_F(WhiteListPage, AppendWhiteListLineAppendsToTheExistingFileOnly) {
