@@ -218,7 +218,7 @@ Section "Install"
 
     SetOutPath "$INSTDIR"
     ; The saved white list is the user's: never shipped, never overwritten.
-    File /r /x "${WHITELIST}" /x "${WHITELIST}.new" /x "${WHITELIST}.old" "${DIST}/*"
+    File /r /x "${WHITELIST}" /x "${WHITELIST}.new" /x "${WHITELIST}.old" /x "${WHITELIST}.journal" "${DIST}/*"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
     ; An empty list, so that every user saves by replacing this file, whose

@@ -92,7 +92,8 @@ void CollectFiles(const std::string& root, const std::string& rel, std::vector<s
         }
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             CollectFiles(root, rel + name + "\\", out);
-        } else if (Lower(name) != "gwwhitelist.dat" && Lower(name) != "gwwhitelist.dat.new") {
+        } else if (Lower(name) != "gwwhitelist.dat" && Lower(name) != "gwwhitelist.dat.new" &&
+                   Lower(name) != "gwwhitelist.dat.journal") {
             out.push_back(rel + name);
         }
     } while (FindNextFileA(find, &data));
