@@ -180,6 +180,12 @@ WhiteListRecovery RecoverWhiteListFile(const std::string& path) {
 WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view content,
                                       const WhiteListSaveStop& stop) {
     const auto stopAt = [&stop](WhiteListSaveStep step) { return stop && stop(step); };
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        // A read-only list is one the user or an administrator chose to keep
+        // as it is, whatever rights the account has.
+        return Failed(ERROR_ACCESS_DENIED);
+    }
     bool createdList = false;
     UniqueFileHandle list = OpenHeld(path, OPEN_ALWAYS, &createdList);
     if (!list) {

@@ -17,15 +17,20 @@ constexpr std::size_t kSlotSize = contract::kWhiteListSlotSize;
 constexpr std::size_t kMaxChars = contract::kWhiteListMaxEntryChars;
 
 // Puts a slot in place while readers may look: its first byte goes to NUL
-// first and gets its new value last, so a reader sees the old entry, an
-// empty slot or the new entry, never a piece of one and a piece of another
-// (a cut "evil.example.com" could read as "evil.example").
+// first and gets its new value last, so that a reader that starts on the
+// slot meanwhile finds it empty.
 void PutSlot(unsigned char* target, const unsigned char* slot) noexcept {
-    std::atomic_ref<unsigned char>(target[0]).store(0, std::memory_order_relaxed);
+    std::atomic_ref<unsigned char>(target[0]).store(0, std::memory_order_release);
     std::atomic_thread_fence(std::memory_order_release);
     std::memcpy(target + 1, slot + 1, kSlotSize - 1);
     std::atomic_thread_fence(std::memory_order_release);
-    std::atomic_ref<unsigned char>(target[0]).store(slot[0], std::memory_order_relaxed);
+    std::atomic_ref<unsigned char>(target[0]).store(slot[0], std::memory_order_release);
+}
+
+// Whether the slot already reads as `entry`.
+bool Holds(const unsigned char* target, const std::string& entry, std::size_t length) noexcept {
+    return std::memcmp(target, entry.data(), length) == 0 &&
+           (length == kSlotSize || target[length] == 0);
 }
 
 std::size_t SlotsThatFit(std::size_t tableSize) noexcept {
@@ -81,21 +86,22 @@ std::size_t WriteWhiteListTable(std::span<unsigned char> table,
     for (std::size_t i = 0; i < written; ++i) {
         const std::string& entry = entries[i];
         const std::size_t length = std::min(entry.size(), kMaxChars);
-        std::memcpy(slot, entry.data(), length);
-        std::memset(slot + length, 0, kSlotSize - length);
         unsigned char* target = table.data() + kCountSize + kSlotSize * i;
-        if (std::memcmp(target, slot, kSlotSize) != 0) {
+        if (!Holds(target, entry, length)) {
+            std::memcpy(slot, entry.data(), length);
+            std::memset(slot + length, 0, kSlotSize - length);
             PutSlot(target, slot);
         }
     }
-    // Slots beyond the new count are cleared before the count drops: an
-    // entry deleted from the list is never read again, and an empty slot
-    // matches nothing.
-    static constexpr unsigned char kEmpty[kSlotSize] = {};
+    // Slots beyond the new count are emptied before the count drops, by
+    // their first byte alone: a reader already inside one reads the old
+    // entry whole, never a cut piece of it ("evil.example.com" cut to
+    // "evil.example" would match more), and one that comes later finds an
+    // empty slot, which matches nothing. A deleted entry is never read again.
     for (std::size_t i = written; i < slots; ++i) {
         unsigned char* target = table.data() + kCountSize + kSlotSize * i;
-        if (std::memcmp(target, kEmpty, kSlotSize) != 0) {
-            PutSlot(target, kEmpty);
+        if (target[0] != 0) {
+            std::atomic_ref<unsigned char>(target[0]).store(0, std::memory_order_release);
         }
     }
     std::atomic_thread_fence(std::memory_order_release);

@@ -468,6 +468,7 @@ TEST_F(WhiteListPage, EntriesPastTheTablesLimitAreKeptAndSaid) {
     WriteFileBytes(ListFile(), file);
     CreateWindow();
     EXPECT_EQ(TableSlots().substr(0, 7), "100000:");
+    events.clear();
     Window().Show();
     ASSERT_EQ(Window().ListView1->Count(), static_cast<int>(limit + 1));
     const std::string loaded =
