@@ -28,9 +28,11 @@ struct WhiteListSaveResult {
 // The points between the steps of a save.
 enum class WhiteListSaveStep { CompanionWritten, ListHalfWritten, ListWritten, CompanionEmptied };
 
-// Lets tests stop a save as a power cut would: true stops it at that point,
-// with nothing undone. The product passes none.
-using WhiteListSaveStop = std::function<bool(WhiteListSaveStep)>;
+// Lets tests stop a save at a step as a power cut would (with nothing
+// undone), or fail it there as the system would (with that error code).
+// Returns ERROR_SUCCESS to go on. The product passes none.
+inline constexpr DWORD kWhiteListSaveStopped = 0x20000001;  // an application's own code
+using WhiteListSaveStop = std::function<DWORD(WhiteListSaveStep)>;
 
 // The companion file of the list at `listPath`.
 [[nodiscard]] std::string WhiteListCompanionPath(const std::string& listPath);

@@ -98,15 +98,15 @@ DWORD Rewind(HANDLE file) {
                                                                         : GetLastError();
 }
 
-// The whole file becomes `bytes`, on the disk when this returns. The write
-// may stop after its first half when `halfway` says so (tests only).
-DWORD Rewrite(HANDLE file, std::string_view bytes, const std::function<bool()>& halfway = {}) {
+// The whole file becomes `bytes`, on the disk when this returns. Between
+// its halves the write asks `halfway` whether to go on (tests only).
+DWORD Rewrite(HANDLE file, std::string_view bytes, const std::function<DWORD()>& halfway = {}) {
     DWORD error = Rewind(file);
     if (error == ERROR_SUCCESS) {
         error = WriteAll(file, bytes.substr(0, bytes.size() / 2));
     }
-    if (error == ERROR_SUCCESS && halfway && halfway()) {
-        return ERROR_OPERATION_ABORTED;
+    if (error == ERROR_SUCCESS && halfway) {
+        error = halfway();
     }
     if (error == ERROR_SUCCESS) {
         error = WriteAll(file, bytes.substr(bytes.size() / 2));
@@ -153,7 +153,7 @@ WhiteListRecovery FinishPending(HANDLE companion, HANDLE list) {
     return WhiteListRecovery::Finished;
 }
 
-WhiteListSaveResult Stopped() { return {false, ERROR_OPERATION_ABORTED, {}}; }
+WhiteListSaveResult Stopped() { return {false, kWhiteListSaveStopped, {}}; }
 
 }  // namespace
 
@@ -181,7 +181,9 @@ WhiteListRecovery RecoverWhiteListFile(const std::string& path) {
 
 WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view content,
                                       const WhiteListSaveStop& stop) {
-    const auto stopAt = [&stop](WhiteListSaveStep step) { return stop && stop(step); };
+    const auto hook = [&stop](WhiteListSaveStep step) {
+        return stop ? stop(step) : static_cast<DWORD>(ERROR_SUCCESS);
+    };
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         // A read-only list is one the user or an administrator chose to keep
@@ -214,17 +216,19 @@ WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view 
         return fail(error);
     }
 
-    if (const DWORD error = Rewrite(companion.get(), WhiteListJournalBytes(content));
-        error != ERROR_SUCCESS) {
+    DWORD error = Rewrite(companion.get(), WhiteListJournalBytes(content));
+    if (error == ERROR_SUCCESS) {
+        error = hook(WhiteListSaveStep::CompanionWritten);
+    }
+    if (error == kWhiteListSaveStopped) {
+        return Stopped();
+    }
+    if (error != ERROR_SUCCESS) {
         Empty(companion.get());  // whatever it holds, the list stays the old one
         return fail(error);
     }
-    if (stopAt(WhiteListSaveStep::CompanionWritten)) {
-        return Stopped();
-    }
-    const DWORD error =
-        Rewrite(list.get(), content, [&] { return stopAt(WhiteListSaveStep::ListHalfWritten); });
-    if (error == ERROR_OPERATION_ABORTED) {
+    error = Rewrite(list.get(), content, [&] { return hook(WhiteListSaveStep::ListHalfWritten); });
+    if (error == kWhiteListSaveStopped) {
         return Stopped();
     }
     if (error != ERROR_SUCCESS) {
@@ -237,11 +241,11 @@ WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view 
         }
         return Failed(error);
     }
-    if (stopAt(WhiteListSaveStep::ListWritten)) {
+    if (hook(WhiteListSaveStep::ListWritten) != ERROR_SUCCESS) {
         return Stopped();
     }
     Empty(companion.get());
-    if (stopAt(WhiteListSaveStep::CompanionEmptied)) {
+    if (hook(WhiteListSaveStep::CompanionEmptied) != ERROR_SUCCESS) {
         return Stopped();
     }
     return {true, ERROR_SUCCESS, {}};

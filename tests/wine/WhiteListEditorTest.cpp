@@ -435,7 +435,7 @@ TEST_F(WhiteListPage, ACtrlZByteIsNoEndOfTheFile) {
 TEST_F(WhiteListPage, StartAndShowFinishASaveCutShort) {
     WriteFileBytes(ListFile(), "2\r\nold-one.example\r\nold-two.example\r\n");
     const auto halfway = [](WhiteListSaveStep step) {
-        return step == WhiteListSaveStep::ListHalfWritten;
+        return step == WhiteListSaveStep::ListHalfWritten ? kWhiteListSaveStopped : DWORD{0};
     };
     ASSERT_FALSE(SaveWhiteListFile(ListFile(), "1\r\nnew.example\r\n", halfway).saved);
     CreateWindow();

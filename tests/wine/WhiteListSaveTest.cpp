@@ -57,6 +57,10 @@ protected:
 };
 
 const std::string kOld = "2\r\nold.example\r\nkeep.example\r\n";
+
+WhiteListSaveStop StopAt(WhiteListSaveStep step, DWORD result) {
+    return [=](WhiteListSaveStep at) { return at == step ? result : DWORD{ERROR_SUCCESS}; };
+}
 const std::string kNew = "1\r\nnew.example\r\n";
 
 TEST_F(WhiteListSave, CreatesTheFilesWhereTheFolderAllowsIt) {
@@ -83,7 +87,7 @@ TEST_F(WhiteListSave, AStopAfterAnyStepLeavesTheOldOrTheNewListWhole) {
     for (Step step : {Step::CompanionWritten, Step::ListHalfWritten, Step::ListWritten,
                       Step::CompanionEmptied}) {
         WriteFileBytes(Path(), kOld);
-        EXPECT_FALSE(SaveWhiteListFile(Path(), kNew, [&](Step at) { return at == step; }).saved);
+        EXPECT_FALSE(SaveWhiteListFile(Path(), kNew, StopAt(step, kWhiteListSaveStopped)).saved);
         EXPECT_EQ(ReadSavedWhiteList(Path())->entries, (std::vector<std::string>{"new.example"}));
         EXPECT_EQ(ReadFileBytes(Path()), kNew);
         EXPECT_EQ(ReadFileBytes(Companion()), "");
@@ -94,6 +98,18 @@ TEST_F(WhiteListSave, AStopAfterAnyStepLeavesTheOldOrTheNewListWhole) {
         WriteFileBytes(Companion(), torn);
         EXPECT_EQ(RecoverWhiteListFile(Path()), WhiteListRecovery::Discarded);
         EXPECT_EQ(ReadFileBytes(Path()), kOld);
+        EXPECT_EQ(ReadFileBytes(Companion()), "");
+    }
+}
+
+// A failure half way (a full disk) puts the old bytes back, and a start then
+// finds nothing to finish.
+TEST_F(WhiteListSave, AFailureHalfWayPutsTheOldListBack) {
+    for (WhiteListSaveStep step :
+         {WhiteListSaveStep::CompanionWritten, WhiteListSaveStep::ListHalfWritten}) {
+        WriteFileBytes(Path(), kOld);
+        ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew, StopAt(step, ERROR_DISK_FULL)),
+                               kOld);
         EXPECT_EQ(ReadFileBytes(Companion()), "");
     }
 }
