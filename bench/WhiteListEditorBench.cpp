@@ -202,7 +202,7 @@ int main() {
     bench::Report("baseline: one WriteFile + one table write", writeBaseline, writeBaseline,
                   kEntries);
     bench::Report("RzBitBtn4Click, save + publish (aim: <= 3)", save, writeBaseline, kEntries);
-    bench::Report("  of which the safe replace (temp, flush, swap)", saveFile, writeBaseline,
+    bench::Report("  of which the safe save (companion, list, flushed)", saveFile, writeBaseline,
                   kEntries);
     bench::Report("publish from the file, as at start", publish, writeBaseline, kEntries);
     bench::Report("baseline: one WriteFile + FlushFileBuffers", flushBaseline, flushBaseline,

@@ -35,6 +35,8 @@ check pulseaudio-utils parecord
 check sox sox
 check fp-utils chmcmd
 check nsis makensis
+# Locale sources: a test compiles a Russian locale for Wine's code page 1251.
+check locales
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

@@ -169,11 +169,14 @@ void TApplication::DispatchOne(MSG& msg) {
     if (form && GuardCallback([&] { return form->HandleNavigationKey(msg); }, false)) {
         return;
     }
-    if (form && form->WantsDialogNavigation(msg) && IsDialogMessageA(root, &msg)) {
+    if (form && form->WantsDialogNavigation(msg) && IsDialogMessageW(root, &msg)) {
         return;
     }
+    // Retrieved and dispatched as UTF-16: the system converts for ANSI
+    // windows, and typed characters beyond the code page reach the Unicode
+    // ones whole.
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
 }
 
 void TApplication::Run() {
@@ -182,7 +185,7 @@ void TApplication::Run() {
     }
     MSG msg;
     while (!terminated_) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             terminated_ = true;
             break;

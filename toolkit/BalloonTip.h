@@ -17,6 +17,7 @@ public:
     TBalloonTip() = default;
     TBalloonTip(const TBalloonTip&) = delete;
     TBalloonTip& operator=(const TBalloonTip&) = delete;
+    ~TBalloonTip();
 
     // Shows the balloon with its stem at `point`, in screen coordinates, for
     // the control `anchor`.
@@ -27,6 +28,12 @@ public:
     [[nodiscard]] std::string Text() const;
 
 private:
+    // The balloon belongs to the anchor's top-level window, which destroys
+    // it along with itself: the handle is then let go, never destroyed
+    // a second time.
+    static LRESULT CALLBACK TipProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR id,
+                                    DWORD_PTR data);
+
     UniqueHwnd tip_;
     HWND anchor_ = nullptr;
     std::string title_;

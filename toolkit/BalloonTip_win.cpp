@@ -30,6 +30,24 @@ void CALLBACK HideBalloon(HWND tip, UINT, UINT_PTR id, DWORD) {
 
 }  // namespace
 
+TBalloonTip::~TBalloonTip() {
+    if (tip_) {
+        RemoveWindowSubclass(tip_.get(), &TBalloonTip::TipProc, 0);
+    }
+}
+
+LRESULT CALLBACK TBalloonTip::TipProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR id,
+                                      DWORD_PTR data) {
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &TBalloonTip::TipProc, id);
+        auto* self = reinterpret_cast<TBalloonTip*>(data);
+        if (self->tip_.get() == hwnd) {
+            (void)self->tip_.release();
+        }
+    }
+    return DefSubclassProc(hwnd, msg, w, l);
+}
+
 void TBalloonTip::Show(HWND anchor, POINT point, std::string_view title, std::string_view text) {
     Hide();
     if (!tip_ || anchor_ != anchor) {
@@ -42,6 +60,7 @@ void TBalloonTip::Show(HWND anchor, POINT point, std::string_view title, std::st
         if (!tip_) {
             return;
         }
+        SetWindowSubclass(tip_.get(), &TBalloonTip::TipProc, 0, reinterpret_cast<DWORD_PTR>(this));
         text_.assign(1, ' ');
         TTTOOLINFOA ti = ToolInfo(anchor_, text_.data());
         SendMessageA(tip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));

@@ -2,6 +2,7 @@
 // and the window procedure put in front of the class's own.
 #include "toolkit/Controls.h"
 
+#include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Exceptions.h"
@@ -39,9 +40,18 @@ void TControl::CreateHandle(HWND parent) {
     if (desc_.tabOrder >= 0 && TakesFocus()) {
         style |= WS_TABSTOP;
     }
-    hwnd_ = CreateWindowExA(ExStyle(), ClassName(), caption.c_str(), style, desc_.left, desc_.top,
-                            desc_.width, desc_.height, parent, nullptr,
-                            form_.Application().ModuleInstance(), nullptr);
+    if (Utf16Window()) {
+        const std::u16string wideClass = Utf16FromAnsi(ClassName());
+        const std::u16string wideCaption = Utf16FromAnsi(caption);
+        hwnd_ = CreateWindowExW(ExStyle(), reinterpret_cast<const wchar_t*>(wideClass.c_str()),
+                                reinterpret_cast<const wchar_t*>(wideCaption.c_str()), style,
+                                desc_.left, desc_.top, desc_.width, desc_.height, parent, nullptr,
+                                form_.Application().ModuleInstance(), nullptr);
+    } else {
+        hwnd_ = CreateWindowExA(ExStyle(), ClassName(), caption.c_str(), style, desc_.left,
+                                desc_.top, desc_.width, desc_.height, parent, nullptr,
+                                form_.Application().ModuleInstance(), nullptr);
+    }
     if (!hwnd_) {
         throw ToolkitError("Cannot create the control " + std::string(desc_.name));
     }

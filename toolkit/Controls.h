@@ -60,6 +60,8 @@ protected:
     // Whether a tab order in the description makes the control a tab stop;
     // containers only place their children in the Tab key's order.
     virtual bool TakesFocus() const noexcept { return true; }
+    // A Unicode window keeps what the user types beyond the code page.
+    virtual bool Utf16Window() const noexcept { return false; }
     virtual void AfterCreate() {}
     // Puts the control's own procedure (key and mouse hooks) in front of
     // its window class's: SubclassProc sees every message first, and what it
@@ -153,6 +155,7 @@ protected:
     const char* ClassName() const override { return "EDIT"; }
     DWORD Style() const override;
     DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
+    bool Utf16Window() const noexcept override { return true; }
     void AfterCreate() override { Subclass(); }
     bool SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) override;
 
@@ -312,9 +315,11 @@ public:
     void AddColumn(const ControlDesc& column, int dpi);
     void Layout(int dpi) override;
     std::function<void(WORD key)> OnKeyDown;
-    // An in-place edit of a caption ended with this text: true keeps it,
-    // false cancels the edit. Without a handler every edit is kept.
-    std::function<bool(int index, const std::string& text)> OnEndLabelEdit;
+    // An in-place edit of a caption ended with this text, as typed: true
+    // keeps it as the code page holds it, false cancels the edit (the
+    // handler may set the caption itself). Without a handler every edit is
+    // kept.
+    std::function<bool(int index, const std::u16string& text)> OnEndLabelEdit;
     bool HandleNotify(NMHDR* header, LRESULT& result) override;
     // A balloon pointing at an item, saying why an edit was not taken.
     void ShowBalloonTip(int index, std::string_view title, std::string_view text);

@@ -77,7 +77,10 @@ bool TEdit::SubclassProc(UINT msg, WPARAM w, LPARAM l, LRESULT& result) {
                 result = 0;
                 return true;
             }
-            result = CallClassProc(msg, static_cast<unsigned char>(key), l);
+            // A character the handler left alone goes on as typed: the box
+            // is a Unicode window, and w may be beyond any 8-bit code.
+            result = CallClassProc(
+                msg, key == static_cast<char>(w) ? w : static_cast<unsigned char>(key), l);
             return true;
         }
         default:

@@ -411,7 +411,7 @@ ModalResult TForm::ShowModal() {
     bool quit = false;
     WPARAM quitCode = 0;
     while (modalResult_ == ModalResult::None && Visible()) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             quit = true;
             quitCode = msg.wParam;

@@ -5,6 +5,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/Dpi.h"
 #include "toolkit/Form.h"
+#include "toolkit/WindowText.h"
 
 #include <algorithm>
 #include <limits>
@@ -157,22 +158,21 @@ bool TListView::HandleNotify(NMHDR* header, LRESULT& result) {
         return false;
     }
     result = FALSE;
-    std::string text;
-    int index = -1;
-    if (header->code == LVN_ENDLABELEDITA) {
-        const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(header);
-        if (!info->item.pszText) {
-            return true;  // the user cancelled the edit
-        }
-        text = info->item.pszText;
-        index = info->item.iItem;
+    const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(header);
+    if (!info->item.pszText) {
+        return true;  // the user cancelled the edit
+    }
+    const int index = info->item.iItem;
+    // The text as typed, from the edit box itself: the notification's copy
+    // has been through a best-fit conversion when it is ANSI.
+    std::u16string text;
+    if (HWND edit = reinterpret_cast<HWND>(SendMessageA(hwnd_, LVM_GETEDITCONTROL, 0, 0))) {
+        text = WindowTextUtf16(edit);
+    } else if (header->code == LVN_ENDLABELEDITW) {
+        text = reinterpret_cast<const char16_t*>(
+            reinterpret_cast<const NMLVDISPINFOW*>(header)->item.pszText);
     } else {
-        const auto* info = reinterpret_cast<const NMLVDISPINFOW*>(header);
-        if (!info->item.pszText) {
-            return true;
-        }
-        text = AnsiFromUtf16(reinterpret_cast<const char16_t*>(info->item.pszText));
-        index = info->item.iItem;
+        text = Utf16FromAnsi(info->item.pszText);
     }
     result = (!OnEndLabelEdit || OnEndLabelEdit(index, text)) ? TRUE : FALSE;
     return true;

@@ -199,7 +199,10 @@ private:
     // The list takes drops from the window's first show on.
     void RegisterDropTarget();
     void AddWhiteListEntry();
-    bool ListView1EndEdit(int index, const std::string& text);
+    bool ListView1EndEdit(int index, const std::u16string& typed);
+    // Tells the user when `added` entries took the list past what the
+    // shared table holds.
+    void WarnBeyondTable(std::size_t added);
     std::string WhiteListPath() const;
 
     PreferencesServices services_;

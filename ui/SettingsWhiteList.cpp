@@ -6,10 +6,13 @@
 #include "toolkit/AnsiText.h"
 #include "toolkit/Application.h"
 #include "toolkit/FilePaths.h"
+#include "toolkit/WindowText.h"
 #include "whitelist/WhiteListFile.h"
 #include "whitelist/WhiteListSave.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vgwl {
@@ -20,6 +23,26 @@ constexpr char kNotAddedTitle[] = "Not added";
 constexpr char kNotChangedTitle[] = "Not changed";
 constexpr char kSaveFailed[] = "The white list could not be saved.";
 
+std::string Count(std::size_t n) { return std::to_string(n); }
+
+// What the user is told once the list holds more than the table takes.
+std::string BeyondTableText(std::size_t listed) {
+    return "The white list holds " + Count(listed) +
+           " entries, but the blocking component sees "
+           "only the first " +
+           Count(WhiteListPublisher::kMaxPublishedEntries) +
+           " of them: the entries after those let no popup through.";
+}
+
+// The entry for typed text, or why there is none.
+std::pair<std::string, EntryRefusal> TypedText(const std::u16string& typed) {
+    std::optional<std::string> entry = TypedEntry(typed, &ExactAnsi);
+    if (!entry) {
+        return {std::string(), EntryRefusal::NotConvertible};
+    }
+    return {std::move(*entry), EntryRefusal::None};
+}
+
 }  // namespace
 
 void TVMGWLPreferences::WireWhiteList() {
@@ -27,7 +50,7 @@ void TVMGWLPreferences::WireWhiteList() {
     RzBitBtn2->OnClick = [this] { RzBitBtn2Click(); };
     RzBitBtn4->OnClick = [this] { RzBitBtn4Click(); };
     ListView1->OnKeyDown = [this](WORD key) { ListView1KeyDown(key); };
-    ListView1->OnEndLabelEdit = [this](int index, const std::string& text) {
+    ListView1->OnEndLabelEdit = [this](int index, const std::u16string& text) {
         return ListView1EndEdit(index, text);
     };
     DMTextTarget1.OnDrop = [this](const std::vector<std::u16string>&) { DMTextTarget1Drop(); };
@@ -57,8 +80,11 @@ void TVMGWLPreferences::RzEdit1KeyPress(char& key) {
 void TVMGWLPreferences::RzBitBtn2Click() { AddWhiteListEntry(); }
 
 void TVMGWLPreferences::AddWhiteListEntry() {
-    const std::string text = RzEdit1->Text();
-    const EntryRefusal refusal = whiteList_.CheckAdd(text);
+    // Read as typed: the ANSI copy of the box may hold look-alike letters.
+    auto [text, refusal] = TypedText(WindowTextUtf16(RzEdit1->Handle()));
+    if (refusal == EntryRefusal::None) {
+        refusal = whiteList_.CheckAdd(text);
+    }
     if (refusal != EntryRefusal::None) {
         // The text stays in the box for the user to mend.
         RzEdit1->ShowBalloonTip(kNotAddedTitle, EntryRefusalText(refusal));
@@ -70,6 +96,16 @@ void TVMGWLPreferences::AddWhiteListEntry() {
     ListView1->EndUpdate();
     RzEdit1->HideBalloonTip();
     RzEdit1->SetText("");
+    WarnBeyondTable(1);
+}
+
+void TVMGWLPreferences::WarnBeyondTable(std::size_t added) {
+    const std::size_t limit = WhiteListPublisher::kMaxPublishedEntries;
+    // Once when the list grows past the table's limit, not at every entry.
+    if (added != 0 && whiteList_.Count() > limit && whiteList_.Count() - added <= limit) {
+        Application().MessageDialog(MessageDialogType::Warning,
+                                    BeyondTableText(whiteList_.Count()));
+    }
 }
 
 void TVMGWLPreferences::ListView1KeyDown(WORD key) {
@@ -85,15 +121,21 @@ void TVMGWLPreferences::ListView1KeyDown(WORD key) {
     ListView1->EndUpdate();
 }
 
-bool TVMGWLPreferences::ListView1EndEdit(int index, const std::string& text) {
+bool TVMGWLPreferences::ListView1EndEdit(int index, const std::u16string& typed) {
     const std::string before = ListView1->Caption(index);
-    const EntryRefusal refusal = whiteList_.CheckEdit(before, text);
+    auto [text, refusal] = TypedText(typed);
+    if (refusal == EntryRefusal::None) {
+        refusal = whiteList_.CheckEdit(before, text);
+    }
     if (refusal != EntryRefusal::None) {
         ListView1->ShowBalloonTip(index, kNotChangedTitle, EntryRefusalText(refusal));
         return false;
     }
+    // The caption is set here, not by the list: its own copy of the text has
+    // been through a best-fit conversion.
     whiteList_.ChangedAt(static_cast<std::size_t>(index), text);
-    return true;
+    ListView1->SetCaption(index, text);
+    return false;
 }
 
 void TVMGWLPreferences::DMTextTarget1Drop() {
@@ -110,10 +152,11 @@ void TVMGWLPreferences::DMTextTarget1Drop() {
         whiteList_.Added(entry);
     }
     ListView1->EndUpdate();
+    WarnBeyondTable(entries.size());
 }
 
 void TVMGWLPreferences::LoadWhiteListView() {
-    const auto content = ReadWhiteListFile(WhiteListPath());
+    const auto content = ReadSavedWhiteList(WhiteListPath());
     if (!content || !content->hasCount) {
         return;  // nothing saved yet, or not a white list: the view keeps its rows
     }
@@ -129,6 +172,10 @@ void TVMGWLPreferences::LoadWhiteListView() {
         whiteList_.Added(entry);
     }
     ListView1->EndUpdate();
+    if (whiteList_.Count() > WhiteListPublisher::kMaxPublishedEntries) {
+        Application().MessageDialog(MessageDialogType::Warning,
+                                    BeyondTableText(whiteList_.Count()));
+    }
 }
 
 void TVMGWLPreferences::RzBitBtn4Click() {
@@ -142,8 +189,8 @@ void TVMGWLPreferences::RzBitBtn4Click() {
         }
         entries = &captions;
     }
-    // The whole file at once, put in place of the old one in one step: a
-    // save that fails leaves the saved list as it was.
+    // The whole file at once, through the companion file: a save that fails
+    // or is stopped leaves the saved list as it was, or the new one whole.
     const WhiteListSaveResult saved =
         SaveWhiteListFile(WhiteListPath(), WhiteListFileBytes(*entries));
     if (!saved.saved) {
@@ -158,6 +205,11 @@ void TVMGWLPreferences::RzBitBtn4Click() {
             MessageDialogType::Warning,
             "The white list was saved, but the blocking component could not be given it: it "
             "keeps the list it had until Velmora Gatewick Lite is started again.");
+    } else if (published.listed > WhiteListPublisher::kMaxPublishedEntries &&
+               published.inTable == WhiteListPublisher::kMaxPublishedEntries) {
+        Application().MessageDialog(
+            MessageDialogType::Warning,
+            "The white list was saved. " + BeyondTableText(published.listed));
     } else if (published.inTable < published.listed) {
         Application().MessageDialog(
             MessageDialogType::Warning,

@@ -146,14 +146,24 @@ std::optional<std::string> HostToAscii(std::u32string_view host) {
     }
 }
 
-// The link's scheme ("http://", empty for "www."), and where its authority
-// (user information, host and port) ends.
+// The link's scheme with its "//" ("http://"; empty for "www."), and where
+// its authority (user information, host and port) ends. A scheme is one only
+// at the very start (a letter, then letters, digits, "+", "-" or "."): a
+// "http://" further on, in a path or query, is part of the link.
 template <typename View>
 std::size_t SchemeLength(View link) {
-    const auto sep = link.find(static_cast<typename View::value_type>(':'));
-    if (sep != View::npos && sep + 2 < link.size() && link[sep + 1] == '/' &&
-        link[sep + 2] == '/') {
-        return sep + 3;
+    std::size_t i = 0;
+    const auto isLetter = [](char32_t c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    while (i < link.size() &&
+           (isLetter(link[i]) || (i > 0 && ((link[i] >= '0' && link[i] <= '9') || link[i] == '+' ||
+                                            link[i] == '-' || link[i] == '.')))) {
+        ++i;
+    }
+    if (i > 0 && i + 2 < link.size() && link[i] == ':' && link[i + 1] == '/' &&
+        link[i + 2] == '/') {
+        return i + 3;
     }
     return 0;
 }
@@ -192,6 +202,9 @@ std::optional<std::string> Shortened(std::string link) {
     const std::string_view view(link);
     const std::size_t scheme = SchemeLength(view);
     const std::string_view host = HostOf(view.substr(scheme, AuthorityEnd(view, scheme) - scheme));
+    if (host.empty()) {
+        return std::nullopt;
+    }
     if (scheme + host.size() <= kMaxWhiteListEntryChars) {
         return std::string(view.substr(0, scheme)).append(host);
     }
@@ -295,6 +308,9 @@ std::optional<std::string> DroppedLinkEntry(std::u16string_view link, const Ansi
     const std::size_t scheme = SchemeLength(link);
     const std::u16string_view host =
         HostOf(link.substr(scheme, AuthorityEnd(link, scheme) - scheme));
+    if (host.empty()) {
+        return std::nullopt;  // nothing the component could match
+    }
     bool asciiHost = true;
     for (const char16_t c : host) {
         asciiHost = asciiHost && c < 0x80;
@@ -314,6 +330,15 @@ std::optional<std::string> DroppedLinkEntry(std::u16string_view link, const Ansi
         return std::nullopt;
     }
     return entry;
+}
+
+std::optional<std::string> TypedEntry(std::u16string_view text, const AnsiEncoder& toAnsi) {
+    if (toAnsi) {
+        if (std::optional<std::string> exact = toAnsi(text)) {
+            return exact;
+        }
+    }
+    return AsciiLink(text);
 }
 
 }  // namespace vgwl

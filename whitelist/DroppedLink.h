@@ -9,11 +9,13 @@
 //   lower case and as "xn--" + Punycode), everything else with its
 //   characters beyond ASCII percent-encoded as UTF-8. No character is ever
 //   replaced by a question mark or a look-alike.
+// - The host is the link's own: a scheme counts only at the start of the
+//   link, so a "http://" inside its path or query names no host.
 // - A link longer than an entry may be is cut to its scheme and host
 //   ("https://www.example.com"), then to its host alone: the blocking
 //   component matches on the host only, so nothing it uses is lost.
-// - What still is no valid entry (a host beyond 63 characters, a lone
-//   surrogate) gives no entry.
+// - What still is no valid entry (no host, a host beyond 63 characters, a
+//   lone surrogate) gives no entry.
 // Portable: no Windows header; the code page is asked through a callback.
 
 #include <functional>
@@ -29,6 +31,13 @@ using AnsiEncoder = std::function<std::optional<std::string>(std::u16string_view
 
 [[nodiscard]] std::optional<std::string> DroppedLinkEntry(std::u16string_view link,
                                                           const AnsiEncoder& toAnsi);
+
+// The entry for text typed or edited by the user, as UTF-16: the text itself
+// when the code page holds it exactly, else its ASCII form as a dropped
+// link's (see above); nothing when neither exists. Never shortened: the
+// entry rule then tells the user what is wrong.
+[[nodiscard]] std::optional<std::string> TypedEntry(std::u16string_view text,
+                                                    const AnsiEncoder& toAnsi);
 
 // RFC 3492 Punycode of one label (without the "xn--" prefix); nothing when
 // the label is too long for the algorithm's integers.

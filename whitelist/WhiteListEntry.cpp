@@ -41,6 +41,9 @@ std::string EntryRefusalText(EntryRefusal refusal) {
                    "www.example.com.";
         case EntryRefusal::Duplicate:
             return "This address is already in the white list.";
+        case EntryRefusal::NotConvertible:
+            return "This address holds characters that cannot be written as a web address. "
+                   "Check it for stray characters.";
     }
     return {};
 }

@@ -22,6 +22,7 @@ enum class EntryRefusal {
     ControlCharacter,  // NUL and the other C0 controls, DEL
     TooLong,           // more than kMaxWhiteListEntryChars characters
     Duplicate,         // already listed (whole, case-sensitive captions)
+    NotConvertible,    // typed text with no exact ANSI and no ASCII form
 };
 
 // White space as the file's readers split on it (the C locale's).

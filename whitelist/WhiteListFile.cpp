@@ -111,12 +111,13 @@ WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::s
 }
 
 std::optional<WhiteListFileContent> ReadWhiteListFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "r");
+    // Binary: in text mode the C runtime would end the file at a Ctrl+Z.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         return std::nullopt;
     }
     WhiteListFileContent content =
-        ReadWhiteList(file, kMaxWhiteListEntryChars, kWhiteListMaxEntries);
+        ReadWhiteList(file, kMaxWhiteListEntryChars, std::numeric_limits<std::size_t>::max());
     std::fclose(file);
     return content;
 }

@@ -17,8 +17,9 @@ namespace vgwl {
 
 inline constexpr char kWhiteListFileName[] = "gwwhitelist.dat";
 
-// Most entries either reader takes from a file: 100000 entries are 6.4 MB of
-// shared memory, and a damaged count must not ask for more.
+// Most entries the shared table holds: 100000 entries are 6.4 MB of shared
+// memory. The list itself may hold more; the user is told what the blocking
+// component sees.
 inline constexpr std::size_t kWhiteListMaxEntries = 100000;
 
 struct WhiteListFileContent {
@@ -42,10 +43,12 @@ struct WhiteListFileContent {
 // file holds.
 WhiteListFileContent ReadWhiteList(std::FILE* file, std::size_t maxChars, std::size_t maxEntries);
 
-// Opens the file at `path` and reads it by the rule above, with the table's
-// limits (63 characters, kWhiteListMaxEntries): the one reading that the list
-// view and the shared table both use. Nothing when the file cannot be opened
-// (above all, when no list has been saved yet).
+// Opens the file at `path` as bytes and reads it by the rule above, with the
+// table's limit of 63 characters and no limit of entries: the one reading
+// that the list view and the shared table both use. A Ctrl+Z byte is an
+// entry character like any other control character, never the end of the
+// file. Nothing when the file cannot be opened (above all, when no list has
+// been saved yet).
 [[nodiscard]] std::optional<WhiteListFileContent> ReadWhiteListFile(const std::string& path);
 
 // One line of the file with its CR LF: the text when `isText` is set, else

@@ -16,12 +16,12 @@ namespace vgwl {
 struct WhiteListPublication {
     bool published = false;   // false: no file, not a white list, or no table
     std::size_t listed = 0;   // entries the file gives
-    std::size_t inTable = 0;  // entries the table now holds, in file order
+    std::size_t inTable = 0;  // entries the table now holds: the first ones
 };
 
 class WhiteListPublisher {
 public:
-    // Keeps a damaged or huge file from asking for a huge table: 100000
+    // The most entries the table holds, whatever the list holds: 100000
     // entries are 6.4 MB of shared memory.
     static constexpr std::size_t kMaxPublishedEntries = kWhiteListMaxEntries;
 

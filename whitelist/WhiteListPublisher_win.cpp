@@ -3,11 +3,13 @@
 #include "component/Contract.h"
 #include "toolkit/FilePaths.h"
 #include "whitelist/WhiteListEntry.h"
+#include "whitelist/WhiteListSave.h"
 #include "whitelist/WhiteListTable.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <span>
 
 namespace vgwl {
@@ -63,7 +65,7 @@ std::size_t WhiteListPublisher::Capacity() const noexcept {
 }
 
 const WhiteListPublication& WhiteListPublisher::Publish(const std::string& programPath) {
-    const auto content = ReadWhiteListFile(ExtractFilePath(programPath) + kWhiteListFileName);
+    const auto content = ReadSavedWhiteList(ExtractFilePath(programPath) + kWhiteListFileName);
     if (!content || !content->hasCount) {
         // No saved list, or not a white list: the table keeps what it has.
         last_ = WhiteListPublication{};
@@ -74,22 +76,14 @@ const WhiteListPublication& WhiteListPublisher::Publish(const std::string& progr
 
 const WhiteListPublication& WhiteListPublisher::PublishEntries(
     const std::vector<std::string>& written) {
-    const bool asRead = written.size() <= kMaxPublishedEntries &&
-                        std::all_of(written.begin(), written.end(), [](const std::string& entry) {
-                            return CheckWhiteListEntry(entry) == EntryRefusal::None;
-                        });
-    if (asRead) {
+    const auto asRead = [](const std::string& entry) {
+        return CheckWhiteListEntry(entry) == EntryRefusal::None;
+    };
+    if (std::all_of(written.begin(), written.end(), asRead)) {
         return PublishList(written);
     }
     std::vector<std::string> entries;
-    for (const std::string& entry : written) {
-        if (entries.size() == kMaxPublishedEntries) {
-            break;
-        }
-        if (CheckWhiteListEntry(entry) == EntryRefusal::None) {
-            entries.push_back(entry);
-        }
-    }
+    std::copy_if(written.begin(), written.end(), std::back_inserter(entries), asRead);
     return PublishList(entries);
 }
 
@@ -98,24 +92,29 @@ const WhiteListPublication& WhiteListPublisher::PublishList(
     last_ = WhiteListPublication{};
     WhiteListPublication& result = last_;
     result.listed = entries.size();
-    if (table_ && Capacity() < result.listed) {
+    // The table holds the first entries up to its limit; the caller tells
+    // the user how many the component sees.
+    const std::size_t wanted = std::min(entries.size(), kMaxPublishedEntries);
+    if (table_ && Capacity() < wanted) {
         // The table cannot grow while it exists. Let go of it: when nobody
         // else holds it, it ceases to exist and is made again at the new
         // size; when the component holds it, the same table comes back.
         table_.reset();
     }
-    if (!table_ && !CreateTable(result.listed)) {
+    if (!table_ && !CreateTable(wanted)) {
         return result;
     }
     UniqueMappedView view(MapViewOfFile(table_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
     if (!view) {
         return result;
     }
-    const std::size_t bytes = ViewBytes(view.get(), tableBytes_);
+    const std::span table(static_cast<unsigned char*>(view.get()),
+                          ViewBytes(view.get(), tableBytes_));
     // Only the entries that fit are written, and the count says so: no slot
     // within the count keeps bytes of an earlier list.
-    result.inTable =
-        WriteWhiteListTable(std::span(static_cast<unsigned char*>(view.get()), bytes), entries);
+    result.inTable = entries.size() > wanted
+                         ? WriteWhiteListTable(table, {entries.begin(), entries.begin() + wanted})
+                         : WriteWhiteListTable(table, entries);
     result.published = true;
     return result;
 }

@@ -1,13 +1,23 @@
 #include "whitelist/WhiteListSave.h"
 
 #include "toolkit/Exceptions.h"
+#include "toolkit/FilePaths.h"
 #include "toolkit/Handles.h"
+#include "toolkit/SystemError.h"
+#include "whitelist/WhiteListJournal.h"
+
+#include <sddl.h>
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace vgwl {
 namespace {
+
+// A list or companion beyond this is damage, not a list: 100000 entries of
+// 63 characters are 6.5 MB.
+constexpr LONGLONG kMaxFileBytes = 256LL * 1024 * 1024;
 
 WhiteListSaveResult Failed(DWORD error) {
     if (error == ERROR_SUCCESS) {
@@ -16,89 +26,235 @@ WhiteListSaveResult Failed(DWORD error) {
     return {false, error, SystemErrorText(error)};
 }
 
-// Writes the whole content and forces it to the disk: the replace that
-// follows must never put a half-written file in the old one's place.
-DWORD WriteWholeFile(const std::string& path, std::string_view content) {
-    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+// Opens for reading and writing, held without sharing: no other copy of the
+// program reads a half-written list or saves at the same time.
+UniqueFileHandle OpenHeld(const std::string& path, DWORD disposition, bool* created = nullptr) {
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), nullptr, FALSE};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kWhiteListFileSddl, SDDL_REVISION_1,
+                                                             &descriptor, nullptr)) {
+        attributes.lpSecurityDescriptor = descriptor;
+    }
+    UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &attributes,
+                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = GetLastError();
+    LocalFree(descriptor);
+    if (created) {
+        *created = file && disposition == OPEN_ALWAYS && error != ERROR_ALREADY_EXISTS;
+    }
+    SetLastError(error);
+    return file;
+}
+
+DWORD ReadWhole(HANDLE file, std::string& bytes) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
         return GetLastError();
     }
-    while (!content.empty()) {
+    if (size.QuadPart > kMaxFileBytes) {
+        return ERROR_FILE_TOO_LARGE;
+    }
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+        return GetLastError();
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                      nullptr)) {
+            return GetLastError();
+        }
+        if (got == 0) {
+            bytes.resize(done);  // shorter than it said: what is there
+            break;
+        }
+        done += got;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(
-            std::min<std::size_t>(content.size(), std::numeric_limits<DWORD>::max() / 2));
+            std::min<std::size_t>(bytes.size(), std::numeric_limits<DWORD>::max() / 2));
         DWORD written = 0;
-        if (!WriteFile(file.get(), content.data(), chunk, &written, nullptr)) {
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
             return GetLastError();
         }
         if (written == 0) {
             return ERROR_WRITE_FAULT;
         }
-        content.remove_prefix(written);
-    }
-    if (!FlushFileBuffers(file.get())) {
-        return GetLastError();
-    }
-    // A close that fails can mean the data did not reach the disk.
-    if (!CloseHandle(file.release())) {
-        return GetLastError();
+        bytes.remove_prefix(written);
     }
     return ERROR_SUCCESS;
 }
 
-}  // namespace
+DWORD SetEndHere(HANDLE file) { return SetEndOfFile(file) ? ERROR_SUCCESS : GetLastError(); }
+DWORD Flush(HANDLE file) { return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError(); }
 
-std::string SystemErrorText(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length != 0 && buffer) {
-        text.assign(buffer, length);
-    }
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    if (text.empty()) {
-        text = "Error " + std::to_string(error) + ".";
-    }
-    return text;
+DWORD Rewind(HANDLE file) {
+    return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ? ERROR_SUCCESS
+                                                                        : GetLastError();
 }
 
-namespace {
+// The whole file becomes `bytes`, on the disk when this returns. Between
+// its halves the write asks `halfway` whether to go on (tests only).
+DWORD Rewrite(HANDLE file, std::string_view bytes, const std::function<DWORD()>& halfway = {}) {
+    DWORD error = Rewind(file);
+    if (error == ERROR_SUCCESS) {
+        error = WriteAll(file, bytes.substr(0, bytes.size() / 2));
+    }
+    if (error == ERROR_SUCCESS && halfway) {
+        error = halfway();
+    }
+    if (error == ERROR_SUCCESS) {
+        error = WriteAll(file, bytes.substr(bytes.size() / 2));
+    }
+    if (error == ERROR_SUCCESS) {
+        error = SetEndHere(file);
+    }
+    return error == ERROR_SUCCESS ? Flush(file) : error;
+}
 
-// Puts the written temporary file in the place of the existing one. The old
-// file is moved aside under a backup name rather than dropped: a replace
-// that fails half way can then always give it back.
-DWORD ReplaceExisting(const std::string& path, const std::string& temp) {
-    const std::string backup = path + ".old";
-    for (int attempt = 0;; ++attempt) {
-        if (ReplaceFileA(path.c_str(), temp.c_str(), backup.c_str(),
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-            (void)DeleteFileA(backup.c_str());
-            return ERROR_SUCCESS;
-        }
-        const DWORD error = GetLastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The old file went to the backup name and the new one could not
-            // follow into its place: the old one goes back.
-            (void)MoveFileExA(backup.c_str(), path.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-            return error;
-        }
-        // Otherwise the old file kept its name, so a file under the backup
-        // name is a leftover of an interrupted save, which a system may
-        // refuse to replace: it goes, and the replace is tried once more.
-        if (attempt > 0 || GetFileAttributesA(backup.c_str()) == INVALID_FILE_ATTRIBUTES ||
-            !DeleteFileA(backup.c_str())) {
-            return error;
-        }
+// Marks the companion done. Neither a failure here nor a stop before the
+// mark reaches the disk loses anything: a complete companion only writes
+// the same list again, and the next save writes its own before the list.
+// So it is not flushed, which spares the save a third wait for the disk.
+void Empty(HANDLE companion) {
+    if (Rewind(companion) == ERROR_SUCCESS) {
+        (void)SetEndHere(companion);
     }
 }
 
+// Finishes the save a complete companion holds, or empties a torn one.
+WhiteListRecovery FinishPending(HANDLE companion, HANDLE list) {
+    std::string journal;
+    const DWORD read = ReadWhole(companion, journal);
+    if (read != ERROR_SUCCESS && read != ERROR_FILE_TOO_LARGE) {
+        SetLastError(read);
+        return WhiteListRecovery::Failed;
+    }
+    if (read == ERROR_SUCCESS && journal.empty()) {
+        return WhiteListRecovery::Nothing;
+    }
+    const std::optional<std::string_view> pending =
+        read == ERROR_SUCCESS ? WhiteListFromJournal(journal) : std::nullopt;
+    if (!pending) {
+        // Cut short before the list was touched: the list is the old one.
+        Empty(companion);
+        return WhiteListRecovery::Discarded;
+    }
+    if (const DWORD error = Rewrite(list, *pending); error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return WhiteListRecovery::Failed;  // the companion stays for the next reader
+    }
+    Empty(companion);
+    return WhiteListRecovery::Finished;
+}
+
+WhiteListSaveResult Stopped() { return {false, kWhiteListSaveStopped, {}}; }
+
 }  // namespace
+
+std::string WhiteListCompanionPath(const std::string& listPath) {
+    return ExtractFilePath(listPath) + kWhiteListCompanionFileName;
+}
+
+WhiteListRecovery RecoverWhiteListFile(const std::string& path) {
+    UniqueFileHandle companion = OpenHeld(WhiteListCompanionPath(path), OPEN_EXISTING);
+    if (!companion) {
+        // None (the usual case), or held by a save running right now.
+        return WhiteListRecovery::Nothing;
+    }
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(companion.get(), &size) && size.QuadPart == 0) {
+        return WhiteListRecovery::Nothing;
+    }
+    // A stop before the list was first created leaves a companion only.
+    UniqueFileHandle list = OpenHeld(path, OPEN_ALWAYS);
+    if (!list) {
+        return WhiteListRecovery::Failed;
+    }
+    return FinishPending(companion.get(), list.get());
+}
+
+WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view content,
+                                      const WhiteListSaveStop& stop) {
+    const auto hook = [&stop](WhiteListSaveStep step) {
+        return stop ? stop(step) : static_cast<DWORD>(ERROR_SUCCESS);
+    };
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        // A read-only list is one the user or an administrator chose to keep
+        // as it is, whatever rights the account has.
+        return Failed(ERROR_ACCESS_DENIED);
+    }
+    bool createdList = false;
+    UniqueFileHandle list = OpenHeld(path, OPEN_ALWAYS, &createdList);
+    if (!list) {
+        return Failed(GetLastError());
+    }
+    // A list this save made and could not fill goes again: the folder is
+    // left as it was.
+    const auto fail = [&](DWORD error) {
+        if (createdList) {
+            list.reset();
+            (void)DeleteFileA(path.c_str());
+        }
+        return Failed(error);
+    };
+    UniqueFileHandle companion = OpenHeld(WhiteListCompanionPath(path), OPEN_ALWAYS);
+    if (!companion) {
+        return fail(GetLastError());
+    }
+    if (FinishPending(companion.get(), list.get()) == WhiteListRecovery::Failed) {
+        return fail(GetLastError());
+    }
+    std::string old;
+    if (const DWORD error = ReadWhole(list.get(), old); error != ERROR_SUCCESS) {
+        return fail(error);
+    }
+
+    DWORD error = Rewrite(companion.get(), WhiteListJournalBytes(content));
+    if (error == ERROR_SUCCESS) {
+        error = hook(WhiteListSaveStep::CompanionWritten);
+    }
+    if (error == kWhiteListSaveStopped) {
+        return Stopped();
+    }
+    if (error != ERROR_SUCCESS) {
+        Empty(companion.get());  // whatever it holds, the list stays the old one
+        return fail(error);
+    }
+    error = Rewrite(list.get(), content, [&] { return hook(WhiteListSaveStep::ListHalfWritten); });
+    if (error == kWhiteListSaveStopped) {
+        return Stopped();
+    }
+    if (error != ERROR_SUCCESS) {
+        // The old bytes go back. Should even that fail, the complete
+        // companion stays, and the next reader finishes this save rather
+        // than read a half-written list.
+        if (Rewrite(list.get(), old) == ERROR_SUCCESS) {
+            Empty(companion.get());
+            return fail(error);
+        }
+        return Failed(error);
+    }
+    if (hook(WhiteListSaveStep::ListWritten) != ERROR_SUCCESS) {
+        return Stopped();
+    }
+    Empty(companion.get());
+    if (hook(WhiteListSaveStep::CompanionEmptied) != ERROR_SUCCESS) {
+        return Stopped();
+    }
+    return {true, ERROR_SUCCESS, {}};
+}
+
+std::optional<WhiteListFileContent> ReadSavedWhiteList(const std::string& path) {
+    (void)RecoverWhiteListFile(path);  // whatever it did, the list is read as it now is
+    return ReadWhiteListFile(path);
+}
 
 void AppendWhiteListFileLine(const std::string& path, std::string_view line) {
     UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -116,32 +272,6 @@ void AppendWhiteListFileLine(const std::string& path, std::string_view line) {
         throw FileOpenError("Cannot write file \"" + path + "\". " +
                             SystemErrorText(GetLastError()));
     }
-}
-
-WhiteListSaveResult SaveWhiteListFile(const std::string& path, std::string_view content) {
-    const std::string temp = path + ".new";
-    DWORD error = WriteWholeFile(temp, content);
-    if (error == ERROR_SUCCESS) {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            error = MoveFileExA(temp.c_str(), path.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                        ? ERROR_SUCCESS
-                        : GetLastError();
-        } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-            // A read-only file is one the user or the installer chose to keep
-            // as it is; it is not replaced behind their back.
-            error = ERROR_ACCESS_DENIED;
-        } else {
-            error = ReplaceExisting(path, temp);
-        }
-        if (error == ERROR_SUCCESS) {
-            return {true, ERROR_SUCCESS, {}};
-        }
-    }
-    // The old file is as it was: only the temporary one goes.
-    (void)DeleteFileA(temp.c_str());
-    return Failed(error);
 }
 
 }  // namespace vgwl

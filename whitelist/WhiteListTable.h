@@ -21,12 +21,12 @@ namespace vgwl {
 // that fit, and a slot without a NUL gives its first 63 characters.
 [[nodiscard]] std::vector<std::string> ReadWhiteListTable(std::span<const unsigned char> table);
 
-// Writes the count and one slot per entry, in order, and returns the number of
-// slots written, which is also the count stored. Never writes outside
-// `table`: only the entries whose slot fits are written (none at all when not
-// even the count fits), an entry is cut to 63 characters, and the rest of each
-// written slot is cleared. Slots after the last one written are left as they
-// are: the count alone tells a reader to ignore them.
+// Writes one slot per entry, in order, empties every slot after the last one
+// written (a NUL in its first byte), and then stores the count; returns the number of slots written,
+// which is also the count stored. Never writes outside `table`: only the
+// entries whose slot fits are written (none at all when not even the count
+// fits), an entry is cut to 63 characters, and the rest of each written slot
+// is cleared. A slot that already holds its entry is not touched.
 std::size_t WriteWhiteListTable(std::span<unsigned char> table,
                                 const std::vector<std::string>& entries);
 

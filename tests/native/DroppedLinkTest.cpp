@@ -126,5 +126,38 @@ TEST(DroppedLink, WhatIsNoEntryGivesNone) {
     EXPECT_EQ(DroppedLinkEntry(u"http://\u00e9.fr/", failing), "http://xn--9ca.fr/");
 }
 
+// The host is the link's own: a "http://" in a path or query names none.
+TEST(DroppedLink, TheHostIsTheLinksOwnWhateverItsQueryHolds) {
+    const std::vector<std::pair<std::u16string, std::optional<std::string>>> cases = {
+        // Over 63 characters, so shortened: to its own host, not evil.example.
+        {u"www.example.com/redirect/with/a/rather/long/path?target=http://evil.example/"
+         u"landing-page",
+         "www.example.com"},
+        {u"https://www.example.com/redirect/with/a/rather/long/path?to=http://evil.example/",
+         "https://www.example.com"},
+        {u"www.b\u00fccher.de/go?to=http://x.com/", "www.xn--bcher-kva.de/go?to=http://x.com/"},
+        // No host to be found: passed over.
+        {u"http://user@:8080/" + std::u16string(60, u'p'), std::nullopt},
+        {u"http://@/x", std::nullopt},
+    };
+    const AnsiEncoder asciiOnly = [](std::u16string_view) { return std::nullopt; };
+    for (const auto& [link, entry] : cases) {
+        EXPECT_EQ(DroppedLinkEntry(link, asciiOnly), entry)
+            << std::string(link.begin(), link.end());
+    }
+}
+
+// Typed text: kept when the code page holds it exactly, else written as a
+// dropped link is, never with look-alikes or question marks.
+TEST(TypedEntry, KeepsExactTextAndConvertsTheRest) {
+    EXPECT_EQ(TypedEntry(u"b\u00fccher.de", Latin1),
+              "b\xfc"
+              "cher.de");
+    EXPECT_EQ(TypedEntry(u"www.\u6771\u4eac.jp", Latin1), "www.xn--1lqs71d.jp");
+    EXPECT_EQ(TypedEntry(u"\u043f\u0440\u0430\u0432\u0434\u0430.ru/\u00e9", Latin1),
+              "xn--80aafi6cg.ru/%C3%A9");
+    EXPECT_EQ(TypedEntry(std::u16string(u"a.example") + char16_t(0xDC00), Latin1), std::nullopt);
+}
+
 }  // namespace
 }  // namespace vgwl

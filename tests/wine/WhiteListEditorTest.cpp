@@ -7,6 +7,8 @@
 #include "TestDataObject.h"
 #include "toolkit/Exceptions.h"
 #include "whitelist/WhiteListEntry.h"
+#include "whitelist/WhiteListPublisher.h"
+#include "toolkit/SystemError.h"
 #include "whitelist/WhiteListSave.h"
 
 #include <gtest/gtest.h>
@@ -40,13 +42,14 @@ protected:
         DeleteSettingsKey();
     }
     void Clean() const {
-        for (const std::string& name : {ListFile(), ListFile() + ".new", ListFile() + ".old"}) {
+        for (const std::string& name : {ListFile(), Companion()}) {
             SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(name.c_str());
             RemoveDirectoryA(name.c_str());
         }
     }
     std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+    std::string Companion() const { return folder_ + "gwwhitelist.dat.journal"; }
 
     Rows ViewRows() {
         Rows rows;
@@ -345,7 +348,7 @@ TEST_F(WhiteListPage, SaveWritesTheExactBytesAndPublishesThem) {
     ClickSave();  // the same bytes again
     EXPECT_EQ(ReadFileBytes(ListFile()), "2\r\nabc\r\nxy\r\n");
     EXPECT_TRUE(dialogs.empty());
-    EXPECT_FALSE(ReadFileBytes(ListFile() + ".new"));
+    EXPECT_EQ(ReadFileBytes(Companion()), "");
 }
 
 TEST_F(WhiteListPage, AFailedSaveKeepsTheOldFileAndTableAndSaysWhy) {
@@ -374,10 +377,9 @@ TEST_F(WhiteListPage, AFailedSaveKeepsTheOldFileAndTableAndSaysWhy) {
     EXPECT_EQ(ReadFileBytes(ListFile()), old);
     EXPECT_EQ(TableSlots(), "1:old.example,");
 
-    // A folder that takes no new file (the name the new content goes to is
-    // taken by a folder).
+    // A companion that cannot be written (its name is taken by a folder).
     events.clear();
-    ASSERT_TRUE(CreateDirectoryA((ListFile() + ".new").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Companion().c_str(), nullptr));
     ClickSave();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].rfind("dialog:error:The white list could not be saved.\n\n", 0), 0u);
@@ -411,6 +413,97 @@ TEST_F(WhiteListPage, ASaveLongerThanAHeldTableSaysHowManyTheComponentSees) {
     ClickSave();
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(TableSlots().substr(0, 3), "71:");
+}
+
+// A Ctrl+Z byte is an entry character like any other control character: the
+// entry holding it is passed over and counted, and the file goes on.
+TEST_F(WhiteListPage, ACtrlZByteIsNoEndOfTheFile) {
+    CreateWindow();
+    for (const auto& [file, table] :
+         {std::pair{"3\r\na.com\r\nb\x1a.com\r\nc.com\r\n", "2:a.com,c.com,"},
+          std::pair{"2\r\n\x1a\r\nb.com\r\n", "1:b.com,"}}) {
+        WriteFileBytes(ListFile(), file);
+        Window().Hide();
+        Window().Show();
+        Window().PublishWhiteList();
+        EXPECT_EQ(TableSlots(), table);
+        EXPECT_EQ(ViewRows().size(), static_cast<std::size_t>(table[0] - '0'));
+    }
+}
+
+// A start and a show finish a save that a stop cut short.
+TEST_F(WhiteListPage, StartAndShowFinishASaveCutShort) {
+    WriteFileBytes(ListFile(), "2\r\nold-one.example\r\nold-two.example\r\n");
+    const auto halfway = [](WhiteListSaveStep step) {
+        return step == WhiteListSaveStep::ListHalfWritten ? kWhiteListSaveStopped : DWORD{0};
+    };
+    ASSERT_FALSE(SaveWhiteListFile(ListFile(), "1\r\nnew.example\r\n", halfway).saved);
+    CreateWindow();
+    EXPECT_EQ(TableSlots(), "1:new.example,");
+    ASSERT_FALSE(
+        SaveWhiteListFile(ListFile(), "2\r\nnew.example\r\nnext.example\r\n", halfway).saved);
+    Window().Show();
+    EXPECT_EQ(ViewRows(), (Rows{"new.example", "next.example"}));
+}
+
+// Past the table's 100000 entries nothing is cut: the view and the file keep
+// every entry, and loading, saving, adding and dropping say what the
+// component sees (adding and dropping once, as the list crosses the limit).
+TEST_F(WhiteListPage, EntriesPastTheTablesLimitAreKeptAndSaid) {
+    std::string file = "100001\r\n";
+    for (int i = 0; i <= 100000; ++i) {
+        file += "e" + std::to_string(i) + "\r\n";
+    }
+    WriteFileBytes(ListFile(), file);
+    CreateWindow();
+    EXPECT_EQ(TableSlots().substr(0, 7), "100000:");
+    const auto said = [](int n) {
+        return "The white list holds " + std::to_string(n) +
+               " entries, but the blocking component "
+               "sees only the first 100000 of them: the entries after those let no popup through.";
+    };
+    events.clear();
+    Window().Show();
+    EXPECT_EQ(Window().ListView1->Count(), 100001);
+    ClickSave();
+    EXPECT_EQ(ReadFileBytes(ListFile()), file) << "a save never cuts the list";
+    EXPECT_EQ(events, (Rows{"dialog:warning:" + said(100001),
+                            "dialog:warning:The white list was saved. " + said(100001)}));
+    Select({0, 1});
+    PressDelete();
+    events.clear();
+    AddRows({"x1.example", "x2.example"});
+    Select({0});
+    PressDelete();
+    auto* links = new TestDataObject;
+    links->AddWide(CF_UNICODETEXT, L"http://y1.example/\r\nhttp://y2.example/");
+    Drop(links);
+    EXPECT_EQ(events, (Rows{"dialog:warning:" + said(100001), "dialog:warning:" + said(100002)}));
+}
+
+// Typed and edited text under a code page that cannot hold it (run under a
+// Russian locale): never a look-alike ("bucher.de" is another domain), never
+// a question mark.
+class TypedUnderCodePage1251 : public WhiteListPage {};
+
+TEST_F(TypedUnderCodePage1251, TextTheCodePageCannotHoldIsWrittenInAscii) {
+    ASSERT_EQ(GetACP(), 1251u) << "the test needs the Russian locale";
+    CreateWindow();
+    Window().Show();
+    for (const wchar_t* typed :
+         {L"b\u00fccher.de", L"www.\u6771\u4eac.jp", L"\u043f\u0440\u0430.ru"}) {
+        SetWindowTextW(Window().RzEdit1->Handle(), typed);
+        ClickAdd();
+    }
+    HWND list = Window().ListView1->Handle();
+    SetFocus(list);
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, 1, 0));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, L"m\u00fcnchen.de");
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 1);
+    ClickSave();
+    EXPECT_EQ(ReadFileBytes(ListFile()),
+              "3\r\nxn--bcher-kva.de\r\nxn--mnchen-3ya.de\r\n\xef\xf0\xe0.ru\r\n");
 }
 
 TEST_F(WhiteListPage, AppendWhiteListLineAppendsToTheExistingFileOnly) {

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "whitelist/WhiteListPublisher.h"
+#include "whitelist/WhiteListTable.h"
+
+#include <atomic>
 #include <cstring>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace vgwl::test {
 namespace {
@@ -122,8 +128,9 @@ TEST_F(WhiteListPublish, AShorterListLowersTheCountInTheSameTable) {
     ASSERT_TRUE(t.view);
     EXPECT_EQ(t.count(), 1);
     EXPECT_EQ(t.slot(0), "z");
-    // The earlier entries' bytes stay; the count tells readers to ignore them.
-    EXPECT_EQ(t.slot(1), "b");
+    // The deleted entries are gone from the table, not only past the count.
+    EXPECT_EQ(t.slot(1), "");
+    EXPECT_EQ(t.slot(2), "");
 }
 
 TEST_F(WhiteListPublish, AnEmptiedListIsPublishedAsEmpty) {
@@ -191,6 +198,67 @@ TEST_F(WhiteListPublish, AFileWithoutACountPublishesNothing) {
     WriteList("garbage\r\n");
     CreateWindow();
     EXPECT_FALSE(OpenTable().mapping);
+}
+
+// The component reads the table while it is published, without a lock. A
+// reader hammering it while lists grow and shrink must find under a new
+// count the new list, and under the count before it an entry of the old or
+// the new list or an empty slot: never an entry of a list deleted earlier.
+// It looks at the last entry under the count, where a stale one would show.
+TEST(WhiteListPublishOrder, AReaderDuringPublishesSeesOnlyEntriesThatBelongTogether) {
+    const auto list = [](int size, const std::string& tail) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < size; ++i) {
+            entries.push_back(i < 4 ? "shared" + std::to_string(i) : tail + std::to_string(i));
+        }
+        return entries;
+    };
+    // Publish n puts at(n) in place of at(n - 1).
+    const std::vector<std::string> lists[] = {list(4, ""), list(4000, "b"), list(4, ""),
+                                              list(6000, "a")};
+    const auto at = [&](long n) -> const std::vector<std::string>& { return lists[(n + 4) % 4]; };
+    WhiteListPublisher publisher;
+    ASSERT_TRUE(publisher.PublishEntries(at(-1)).published);
+    UniqueKernelHandle mapping(OpenFileMappingA(FILE_MAP_READ, FALSE, "VMGWLITE"));
+    UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    ASSERT_TRUE(view);
+    const auto* table = static_cast<const volatile char*>(view.get());
+    std::atomic<long> generation{0};  // 2n + 1 while publish n runs, 2n + 2 after
+    std::atomic<long> reads{0};
+    std::atomic<bool> done{false};
+    std::string firstBad;
+    std::thread reader([&] {
+        for (; !done; ++reads) {
+            const long n = generation / 2;
+            const auto count =
+                static_cast<std::size_t>(*reinterpret_cast<const volatile std::int32_t*>(table));
+            std::atomic_thread_fence(std::memory_order_acquire);
+            char slot[64] = {};
+            for (int b = 0; b < 64 && count > 0 && count <= 6000; ++b) {
+                slot[b] = table[4 + 64 * (count - 1) + b];
+            }
+            const std::string seen(slot, strnlen(slot, 64));
+            const auto& old = at(n - 1);
+            const auto& now = at(n);
+            const bool isNew = count == now.size() && seen == now.back();
+            const bool isOld = count == old.size() && (seen.empty() || seen == old.back());
+            if (generation <= 2 * n + 2 && !isNew && !isOld && firstBad.empty()) {
+                firstBad = "publish " + std::to_string(n) + ", count " + std::to_string(count) +
+                           ": " + seen;
+            }
+        }
+    });
+    for (long n = 0; n < 400 && firstBad.empty(); ++n) {
+        for (const long before = reads; reads < before + 3;) {
+            std::this_thread::yield();  // the reader looks between publishes too
+        }
+        generation = 2 * n + 1;
+        publisher.PublishEntries(at(n));
+        generation = 2 * n + 2;
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(firstBad, "");
 }
 
 }  // namespace

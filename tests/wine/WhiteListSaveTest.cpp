@@ -1,12 +1,18 @@
 // Saving the white list file: the whole new content or, on any failure, the
-// old file byte for byte, with the system's reason.
+// old file byte for byte, with the system's reason; and after a stop at any
+// point, the old or the new list whole.
 
 #include "TestSupport.h"
+#include "toolkit/SystemError.h"
+#include "whitelist/WhiteListJournal.h"
 #include "whitelist/WhiteListSave.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace vgwl::test {
 namespace {
@@ -25,13 +31,14 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
     void Clean() {
-        for (const std::string& name : {Path(), Path() + ".new", Path() + ".old"}) {
+        for (const std::string& name : {Path(), Companion()}) {
             SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(name.c_str());
             RemoveDirectoryA(name.c_str());
         }
     }
     std::string Path() const { return folder_ + "gwwhitelist.dat"; }
+    std::string Companion() const { return folder_ + "gwwhitelist.dat.journal"; }
     bool Exists(const std::string& path) const {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
@@ -43,37 +50,94 @@ protected:
         EXPECT_FALSE(result.reason.empty());
         EXPECT_NE(result.reason.back(), '\n');
         EXPECT_EQ(ReadFileBytes(Path()), old) << "the saved list must survive";
-        EXPECT_FALSE(Exists(Path() + ".old"));
+        EXPECT_NE(RecoverWhiteListFile(Path()), WhiteListRecovery::Finished);
     }
 
     std::string folder_;
 };
 
 const std::string kOld = "2\r\nold.example\r\nkeep.example\r\n";
+
+WhiteListSaveStop StopAt(WhiteListSaveStep step, DWORD result) {
+    return [=](WhiteListSaveStep at) { return at == step ? result : DWORD{ERROR_SUCCESS}; };
+}
 const std::string kNew = "1\r\nnew.example\r\n";
 
-TEST_F(WhiteListSave, CreatesTheFileWhenThereIsNone) {
+TEST_F(WhiteListSave, CreatesTheFilesWhereTheFolderAllowsIt) {
     const WhiteListSaveResult result = SaveWhiteListFile(Path(), "0\r\n");
     EXPECT_TRUE(result.saved) << result.reason;
     EXPECT_EQ(ReadFileBytes(Path()), "0\r\n");
-    EXPECT_FALSE(Exists(Path() + ".new"));
+    EXPECT_EQ(ReadFileBytes(Companion()), "") << "marked done";
 }
 
-TEST_F(WhiteListSave, ReplacesTheWholeOldContent) {
+TEST_F(WhiteListSave, RewritesTheWholeOldContentInPlace) {
     WriteFileBytes(Path(), kOld);
+    WriteFileBytes(Companion(), "");  // as the setup leaves it
     const WhiteListSaveResult result = SaveWhiteListFile(Path(), kNew);
     EXPECT_TRUE(result.saved) << result.reason;
-    EXPECT_EQ(ReadFileBytes(Path()), kNew);
-    EXPECT_FALSE(Exists(Path() + ".new"));
-    EXPECT_FALSE(Exists(Path() + ".old"));
-    // Leftovers of an interrupted save are simply overwritten.
-    WriteFileBytes(Path() + ".new", "garbage");
-    WriteFileBytes(Path() + ".old", "older");
-    const WhiteListSaveResult again = SaveWhiteListFile(Path(), kOld);
-    EXPECT_TRUE(again.saved) << again.reason;
-    EXPECT_EQ(ReadFileBytes(Path()), kOld);
-    EXPECT_FALSE(Exists(Path() + ".new"));
-    EXPECT_FALSE(Exists(Path() + ".old"));
+    EXPECT_EQ(ReadFileBytes(Path()), kNew) << "nothing of the longer list remains";
+    EXPECT_EQ(ReadFileBytes(Companion()), "");
+}
+
+// A stop after each step of the save, then what a start does before it
+// reads the list: the new list whole (the companion was complete), never a
+// mix; a companion a stop cut short is emptied and the old list stays.
+TEST_F(WhiteListSave, AStopAfterAnyStepLeavesTheOldOrTheNewListWhole) {
+    using Step = WhiteListSaveStep;
+    for (Step step : {Step::CompanionWritten, Step::ListHalfWritten, Step::ListWritten,
+                      Step::CompanionEmptied}) {
+        WriteFileBytes(Path(), kOld);
+        EXPECT_FALSE(SaveWhiteListFile(Path(), kNew, StopAt(step, kWhiteListSaveStopped)).saved);
+        EXPECT_EQ(ReadSavedWhiteList(Path())->entries, (std::vector<std::string>{"new.example"}));
+        EXPECT_EQ(ReadFileBytes(Path()), kNew);
+        EXPECT_EQ(ReadFileBytes(Companion()), "");
+    }
+    const std::string journal = WhiteListJournalBytes(kNew);
+    for (const std::string& torn : {journal.substr(0, journal.size() - 1), std::string("junk")}) {
+        WriteFileBytes(Path(), kOld);
+        WriteFileBytes(Companion(), torn);
+        EXPECT_EQ(RecoverWhiteListFile(Path()), WhiteListRecovery::Discarded);
+        EXPECT_EQ(ReadFileBytes(Path()), kOld);
+        EXPECT_EQ(ReadFileBytes(Companion()), "");
+    }
+}
+
+// A failure half way (a full disk) puts the old bytes back, and a start then
+// finds nothing to finish.
+TEST_F(WhiteListSave, AFailureHalfWayPutsTheOldListBack) {
+    for (WhiteListSaveStep step :
+         {WhiteListSaveStep::CompanionWritten, WhiteListSaveStep::ListHalfWritten}) {
+        WriteFileBytes(Path(), kOld);
+        ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew, StopAt(step, ERROR_DISK_FULL)),
+                               kOld);
+        EXPECT_EQ(ReadFileBytes(Companion()), "");
+    }
+}
+
+// Files a save creates carry the setup's rights: every user reads and
+// writes them, so no user's file blocks another's save; only an
+// administrator deletes them or changes their rights.
+TEST_F(WhiteListSave, CreatedFilesLetEveryUserWriteButNotDelete) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        kWhiteListFileSddl, SDDL_REVISION_1, &sd, nullptr));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) && dacl);
+    BYTE users[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(users);
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size));
+    ACCESS_MASK granted = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && EqualSid(&ace->SidStart, users)) {
+            granted |= ace->Mask;
+        }
+    }
+    LocalFree(sd);
+    EXPECT_EQ(granted & (FILE_READ_DATA | FILE_WRITE_DATA),
+              static_cast<ACCESS_MASK>(FILE_READ_DATA | FILE_WRITE_DATA));
+    EXPECT_EQ(granted & (DELETE | WRITE_DAC | WRITE_OWNER), 0u);
 }
 
 TEST_F(WhiteListSave, AReadOnlyFileStaysAsItIs) {
@@ -83,35 +147,28 @@ TEST_F(WhiteListSave, AReadOnlyFileStaysAsItIs) {
     ExpectFailedKeepingOld(result, kOld);
     EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(result.reason, SystemErrorText(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(Exists(Path() + ".new"));
 }
 
 TEST_F(WhiteListSave, AFileHeldOpenByAnotherProgramStaysAsItIs) {
     WriteFileBytes(Path(), kOld);
-    {
-        HeldFile held(Path());
-        ASSERT_TRUE(held.Held());
+    for (const std::string& held : {Path(), Companion()}) {
+        HeldFile holder(held);
+        ASSERT_TRUE(holder.Held());
         const WhiteListSaveResult result = SaveWhiteListFile(Path(), kNew);
         EXPECT_FALSE(result.saved);
         EXPECT_FALSE(result.reason.empty());
-        EXPECT_FALSE(Exists(Path() + ".new"));
     }
     EXPECT_EQ(ReadFileBytes(Path()), kOld);
-    EXPECT_FALSE(Exists(Path() + ".old"));
 }
 
-TEST_F(WhiteListSave, AFolderThatTakesNoNewFileLeavesTheOldOne) {
-    // The folder refuses the new file: its name is taken by something that
-    // cannot be written, here a folder, there a file another program holds.
+TEST_F(WhiteListSave, ACompanionThatCannotBeWrittenLeavesTheOldList) {
+    // Its name is taken by something that cannot be written: a folder.
     WriteFileBytes(Path(), kOld);
-    ASSERT_TRUE(CreateDirectoryA((Path() + ".new").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Companion().c_str(), nullptr));
     ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew), kOld);
-    ASSERT_TRUE(RemoveDirectoryA((Path() + ".new").c_str()));
-    {
-        HeldFile held(Path() + ".new");
-        ASSERT_TRUE(held.Held());
-        ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew), kOld);
-    }
+    DeleteFileA(Path().c_str());  // without a list before, none is left behind
+    EXPECT_FALSE(SaveWhiteListFile(Path(), kNew).saved);
+    EXPECT_FALSE(Exists(Path()));
 }
 
 TEST_F(WhiteListSave, AMissingFolderIsReportedWithTheSystemsReason) {

@@ -1,0 +1,24 @@
+#include "toolkit/SystemError.h"
+
+namespace vgwl {
+
+std::string SystemErrorText(DWORD error) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text;
+    if (length != 0 && buffer) {
+        text.assign(buffer, length);
+    }
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        text = "Error " + std::to_string(error) + ".";
+    }
+    return text;
+}
+
+}  // namespace vgwl
