@@ -245,6 +245,11 @@ void WatchSettings(bridge::StatePublisher& publisher, BridgeServices& services) 
                                     changed.get(), TRUE) != ERROR_SUCCESS) {
             return;
         }
+        // A change made before the watch was armed (the browser may have had
+        // its state already) is caught here.
+        if (!publisher.Publish([&] { return services.CurrentState(); }, false)) {
+            ExitProcess(bridge::kExitOutputClosed);
+        }
         while (WaitForSingleObject(changed.get(), INFINITE) == WAIT_OBJECT_0) {
             // Armed again before reading, so that no change between the two
             // is missed.
