@@ -35,7 +35,8 @@ using namespace std::chrono_literals;
 
 const std::string kSetup = VGWL_TEST_SETUP;
 const std::string kSettingsKey(contract::kSettingsKey);
-const std::string kComponentKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Component";
+const std::string kChromeHostKey =
+    "Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite";
 const std::string kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraGWLite";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -612,10 +613,8 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     // The defaults of a first start; the component registered by the setup
     // itself, which clears the mark that would have the program do it.
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 0u);
-    EXPECT_EQ(ReadDword(hklm, kComponentKey, "Registered"), 1u);
-    EXPECT_EQ(ReadDword(hklm, kComponentKey, "RegistrationCount"), 1u);
-    EXPECT_EQ(Lower(ReadString(hklm, kComponentKey, "Path").value_or("")),
-              Lower(dir + "\\olvrex.dll"));
+    EXPECT_EQ(Lower(ReadString(hklm, kChromeHostKey, "").value_or("")),
+              Lower(dir + "\\vgwlhost.json"));
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBStatus"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundNotification"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundIndex"), 0u);
@@ -720,8 +719,9 @@ TEST(InstallerLifecycle, FirstStartFindsNothingMachineWideLeftAndExitRequestEnds
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
 
-    // Registered once, by the setup: the program did not register again.
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 1u);
+    // The component registered the bridge installed beside it.
+    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kChromeHostKey, "").value_or("")),
+              Lower(dir + "\\vgwlhost.json"));
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -758,7 +758,8 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     // Registered again by the setup, for a component that may be new.
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 2u);
+    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kChromeHostKey, "").value_or("")),
+              Lower(dir + "\\vgwlhost.json"));
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
     EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new")) << "a leftover still blocks saves";
     if (PlatformKeepsFileDacls()) {
@@ -801,6 +802,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kChromeHostKey)) << "the component unregistered";
 
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.
