@@ -1,0 +1,88 @@
+// A small web site on one loopback address: a page that tries every kind of
+// popup, the popup pages themselves, and a heavier page for load timing.
+// Every request is recorded, so a test can tell a popup never reached it.
+
+import http from 'node:http';
+
+// Each kind of popup a page can open by script. Each returns what the page
+// got back (window.open's result, where there is one).
+const KINDS = `
+const popupUrl = (kind) => '/popup/' + kind + '?' + (window.popupRun || 0);
+window.kinds = {
+  open: () => window.open(popupUrl('open')),
+  openNamed: () => window.open(popupUrl('openNamed'), 'somewhere', 'width=300'),
+  detachedClick: () => {
+    const a = document.createElement('a');
+    a.href = popupUrl('detachedClick');
+    a.target = '_blank';
+    a.click();
+  },
+  dispatchedClick: () => {
+    const a = document.createElement('a');
+    a.href = popupUrl('dispatchedClick');
+    a.target = '_blank';
+    document.body.append(a);
+    a.dispatchEvent(new MouseEvent('click', { bubbles: true, cancelable: true }));
+  },
+  formSubmit: () => {
+    const f = document.createElement('form');
+    f.action = popupUrl('formSubmit');
+    f.target = '_blank';
+    document.body.append(f);
+    f.submit();
+  },
+  blankFrame: () => document.getElementById('frame').contentWindow.open(popupUrl('blankFrame')),
+};
+window.burst = (n) => { for (let i = 0; i < n; i++) window.open(popupUrl('burst' + i)); };
+`;
+
+const PAGE = `<!doctype html><html><head><meta charset="utf-8"><title>popups</title></head><body>
+<a id="userLink" href="/popup/userLink" target="_blank">a link to a new window</a>
+<button id="userButton" onclick="window.open('/popup/userButton')">a button that opens one</button>
+<button id="popunder" onclick="const a = document.createElement('a');
+  a.href = '/popup/popunder'; a.target = '_blank'; a.click();">a button whose handler clicks a link</button>
+<iframe id="frame"></iframe>
+<script>${KINDS}</script>
+</body></html>`;
+
+// A page of some weight: text, a table, styles and a script, as a site has.
+function loadPage() {
+  const rows = Array.from({ length: 200 }, (_, i) =>
+    `<tr><td>${i}</td><td><a href="/item/${i}">item ${i}</a></td><td>${'lorem ipsum '.repeat(4)}</td></tr>`).join('');
+  return `<!doctype html><html><head><meta charset="utf-8"><title>load</title>
+<style>td{padding:2px 6px;border-bottom:1px solid #ccc}.x{color:#345}</style></head><body>
+<h1>A page</h1><p class="x">${'Some text of the page. '.repeat(200)}</p><table>${rows}</table>
+<script>let s = 0; for (let i = 0; i < 20000; i++) s += i % 7; document.title = 'load ' + s;</script>
+</body></html>`;
+}
+
+export async function startSite(address) {
+  const requests = [];
+  const load = loadPage();
+  const server = http.createServer((req, res) => {
+    requests.push(req.url);
+    const type = { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' };
+    if (req.url.startsWith('/load')) {
+      res.writeHead(200, type).end(load);
+    } else if (req.url.startsWith('/popup/')) {
+      res.writeHead(200, type).end('<!doctype html><title>popup</title>a popup');
+    } else {
+      res.writeHead(200, type).end(PAGE);
+    }
+  });
+  await new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(0, address, resolve);
+  });
+  const { port } = server.address();
+  return {
+    origin: `http://${address}:${port}`,
+    port,
+    requests,
+    popupRequests: () => requests.filter((r) => r.startsWith('/popup/')),
+    close: () => new Promise((resolve) => {
+      server.closeAllConnections();
+      server.close(resolve);
+    }),
+  };
+}
