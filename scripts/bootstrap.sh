@@ -35,6 +35,9 @@ check pulseaudio-utils parecord
 check sox sox
 check fp-utils chmcmd
 check nsis makensis
+# The browser test: Chromium driven from Node over the DevTools pipe.
+check chromium chromium
+check nodejs node
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

@@ -19,6 +19,7 @@
 #include "component/Contract.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <iostream>
