@@ -1,9 +1,16 @@
-// Keeps one port open to the Velmora Gatewick Lite bridge, applies the
-// blocking switch and the white list it sends (at start and on every change)
-// to the blocker's registration, and reports every stopped popup to it.
+// Keeps one port open to the Velmora Gatewick Lite bridge, holds the blocking
+// switch and the white list it sends (at start and on every change), tells
+// each page whether its popups are to be stopped, and reports every stopped
+// popup to the bridge.
+//
+// The white list is not turned into exclusion patterns of the blocker's
+// registration: the browser tests every pattern in turn on every frame it
+// loads, and 10000 hosts made each page load about half as long again. The
+// blocker runs everywhere instead and asks once per document, and the answer
+// is one set look-up per label of the page's host.
 'use strict';
 
-if (typeof importScripts === 'function') importScripts('whitelist.js');
+if (typeof importScripts === 'function') importScripts('rules.js');
 
 const HOST = 'com.corvantis.velmora_gatewick_lite';
 const SCRIPT_IDS = ['vgwl-blocker', 'vgwl-relay'];
@@ -19,78 +26,79 @@ const RETRY_MAX_MS = 60000;
 let port = null;
 let retryMs = RETRY_FIRST_MS;
 let retryTimer = null;
-let incoming = null; // hosts gathered from a state split over several messages
+const incoming = VgwlRules.stateGatherer(MAX_HOSTS);
+let blocking = true; // until the bridge or the stored state says otherwise
+let listed = new Set();
 let applying = Promise.resolve();
-let stateSeen = false;
 const queued = []; // reports made while the bridge was away
 const buckets = new Map();
 
-// ------------------------------------------------------------ the blocker
+// ------------------------------------------------------------ the state
 
-function registration(world, file, excludeMatches) {
-  return {
-    id: world === 'MAIN' ? SCRIPT_IDS[0] : SCRIPT_IDS[1],
-    js: [file],
-    world,
+// The blocker is registered exactly while blocking is on: with it off no
+// page gets it.
+async function register() {
+  const present = await chrome.scripting.getRegisteredContentScripts({ ids: SCRIPT_IDS });
+  const common = {
     matches: ['<all_urls>'],
-    excludeMatches,
     runAt: 'document_start',
     allFrames: true,
     matchOriginAsFallback: true,
     // In force from the browser's start on, before the bridge has answered.
     persistAcrossSessions: true,
   };
-}
-
-async function applyState(blocking, hosts) {
-  const present = await chrome.scripting.getRegisteredContentScripts({ ids: SCRIPT_IDS });
-  if (!blocking) {
-    if (present.length) {
-      await chrome.scripting.unregisterContentScripts({ ids: present.map((s) => s.id) });
-    }
-    return;
-  }
-  const excludes = VgwlWhiteList.exclusionPatterns(hosts);
-  const scripts = [
-    registration('MAIN', 'blocker.js', excludes),
-    registration('ISOLATED', 'relay.js', excludes),
+  const wanted = [
+    { id: SCRIPT_IDS[0], js: ['blocker.js'], world: 'MAIN', ...common },
+    { id: SCRIPT_IDS[1], js: ['rules.js', 'relay.js'], world: 'ISOLATED', ...common },
   ];
-  if (present.length === scripts.length) {
-    // One step, so that no page loads between an old and a new registration.
-    await chrome.scripting.updateContentScripts(scripts);
-  } else {
-    if (present.length) {
-      await chrome.scripting.unregisterContentScripts({ ids: present.map((s) => s.id) });
-    }
-    await chrome.scripting.registerContentScripts(scripts);
+  // A registration kept from another version of the extension is renewed.
+  const current = (script) => {
+    const kept = present.find((p) => p.id === script.id);
+    return kept && JSON.stringify(kept.js) === JSON.stringify(script.js);
+  };
+  if (blocking && wanted.every(current)) return;
+  if (present.length) {
+    await chrome.scripting.unregisterContentScripts({ ids: present.map((p) => p.id) });
+  }
+  if (blocking) await chrome.scripting.registerContentScripts(wanted);
+}
+
+// Pages already open learn the new answer at once.
+async function tellOpenPages() {
+  for (const tab of await chrome.tabs.query({})) {
+    chrome.tabs.sendMessage(tab.id, { type: 'recheck' }).catch(() => {
+      // A tab without the blocker.
+    });
   }
 }
 
-// States are applied one after the other, in the order they came.
-function queueState(blocking, hosts) {
+// States are applied one after the other, in the order they came; the last
+// one is kept for the next start of the browser or of this worker.
+function applyState(nextBlocking, hosts, store) {
   applying = applying
-    .then(() => applyState(blocking, hosts))
+    .then(async () => {
+      blocking = nextBlocking;
+      listed = VgwlRules.fromHosts(hosts);
+      if (store) await chrome.storage.local.set({ state: { blocking, hosts: [...listed] } });
+      await register();
+      await tellOpenPages();
+    })
     .catch((error) => console.error('Velmora Gatewick Lite: state not applied:', error));
+  return applying;
 }
+
+const restored = chrome.storage.local.get('state').then(({ state }) =>
+  applyState(state ? state.blocking !== false : true, state ? state.hosts : [], false));
 
 // ------------------------------------------------------------ the bridge
 
 function onHostMessage(message) {
   retryMs = RETRY_FIRST_MS;
-  if (!message || message.type !== 'state') {
-    if (message && message.type === 'error') {
-      console.warn('Velmora Gatewick Lite bridge:', message.reason);
-    }
-    return;
+  if (message && message.type === 'error') {
+    console.warn('Velmora Gatewick Lite bridge:', message.reason);
   }
-  if (typeof message.blocking !== 'boolean') return;
-  const hosts = Array.isArray(message.hosts) ? message.hosts : [];
-  incoming = (incoming || []).concat(hosts.slice(0, MAX_HOSTS - (incoming || []).length));
-  if (message.more === true) return;
-  const complete = incoming;
-  incoming = null;
-  stateSeen = true;
-  queueState(message.blocking, complete);
+  const state = incoming.add(message);
+  if (state) restored.then(() => applyState(state.blocking, state.hosts, true));
 }
 
 function connect() {
@@ -104,7 +112,7 @@ function connect() {
     return;
   }
   port = opened;
-  incoming = null;
+  incoming.reset();
   opened.onMessage.addListener(onHostMessage);
   opened.onDisconnect.addListener(() => {
     const why = chrome.runtime.lastError;
@@ -122,61 +130,50 @@ function scheduleReconnect() {
   retryMs = Math.min(RETRY_MAX_MS, retryMs * 2);
 }
 
-// ------------------------------------------------------------ reports
+// ------------------------------------------------------------ the pages
 
-// The string cut to at most max UTF-8 bytes, never inside a character.
-function boundUtf8(text, max) {
-  const bytes = new TextEncoder().encode(text);
-  if (bytes.length <= max) return text;
-  let end = max;
-  while (end > 0 && (bytes[end] & 0xc0) === 0x80) end--;
-  return new TextDecoder().decode(bytes.subarray(0, end));
+// The address a frame counts for, as the browser gives it: a frame without
+// one of its own (about:blank, srcdoc) counts for its creator's origin, and
+// failing that for its tab's page.
+function pageOf(sender) {
+  for (const candidate of [sender.url, sender.origin, sender.tab && sender.tab.url]) {
+    if (typeof candidate === 'string' && /^https?:/i.test(candidate)) return candidate;
+  }
+  return typeof sender.url === 'string' ? sender.url : '';
 }
 
-function takeToken(tabId) {
-  const now = Date.now();
-  const bucket = buckets.get(tabId) || { tokens: TAB_BURST, last: now };
-  bucket.tokens = Math.min(TAB_BURST, bucket.tokens + ((now - bucket.last) / 1000) * TAB_PER_SECOND);
-  bucket.last = now;
-  buckets.set(tabId, bucket);
-  if (bucket.tokens < 1) return false;
-  bucket.tokens -= 1;
-  return true;
-}
-
-function onReport(message, sender) {
-  // Only our own relay, in a frame of a tab, may report.
-  if (sender.id !== chrome.runtime.id || !sender.tab || typeof sender.url !== 'string') return;
-  if (!message || message.type !== 'blocked' || typeof message.popup !== 'string') return;
-  if (!takeToken(sender.tab.id)) return;
-  // The page's address comes from the browser; a frame without one of its
-  // own (about:blank, data:) counts for the page of its tab.
-  const page = /^https?:/i.test(sender.url) ? sender.url : sender.tab.url || sender.url;
-  const report = {
+function report(sender, popup) {
+  if (!buckets.has(sender.tab.id)) buckets.set(sender.tab.id, VgwlRules.bucket(TAB_BURST, TAB_PER_SECOND));
+  if (!buckets.get(sender.tab.id).take(Date.now())) return;
+  const message = {
     type: 'blocked',
-    page: boundUtf8(page, MAX_URL_BYTES),
-    popup: boundUtf8(message.popup, MAX_URL_BYTES),
+    page: VgwlRules.boundUtf8(pageOf(sender), MAX_URL_BYTES),
+    popup: VgwlRules.boundUtf8(popup, MAX_URL_BYTES),
   };
   try {
     if (port) {
-      port.postMessage(report);
+      port.postMessage(message);
       return;
     }
   } catch {
     // The port has just closed: keep the report for the next one.
   }
-  if (queued.length < MAX_QUEUED) queued.push(report);
+  if (queued.length < MAX_QUEUED) queued.push(message);
 }
 
-chrome.runtime.onMessage.addListener((message, sender) => {
-  onReport(message, sender);
+chrome.runtime.onMessage.addListener((message, sender, answer) => {
+  // Only our own relay, in a frame of a tab, may ask or report.
+  if (sender.id !== chrome.runtime.id || !sender.tab || !message) return false;
+  if (message.type === 'ask') {
+    restored.then(() => {
+      const host = VgwlRules.hostOf(pageOf(sender));
+      answer({ block: blocking && !VgwlRules.covers(listed, host) });
+    });
+    return true;
+  }
+  if (message.type === 'blocked' && typeof message.popup === 'string') report(sender, message.popup);
   return false;
 });
 chrome.tabs.onRemoved.addListener((tabId) => buckets.delete(tabId));
-// A new installation blocks everywhere until the bridge says otherwise.
-chrome.runtime.onInstalled.addListener(async () => {
-  const present = await chrome.scripting.getRegisteredContentScripts({ ids: SCRIPT_IDS });
-  if (!present.length && !stateSeen) queueState(true, []);
-});
 
 connect();

@@ -5,7 +5,9 @@
 // to a new window. A window the user opens with a real click on a link or a
 // button still opens; a script click made inside that click's handler does
 // not (the popunder trick). Every stopped popup is reported through the
-// extension's isolated world, which the page cannot reach.
+// extension's isolated world, which the page cannot reach, and which also
+// says whether this page is to be left alone (white-listed, or blocking off).
+// The few popups tried before that answer are held, then opened or reported.
 (() => {
   'use strict';
   const W = window;
@@ -55,20 +57,53 @@
   const openedHas = WeakSet.prototype.has;
   const openedAdd = WeakSet.prototype.add;
   const MAX_URL = 8192;
+  const MAX_HELD = 50;
 
-  // ---------------------------------------------------------------- reports
+  // ---------------------------------------------------------------- the relay
   // The isolated-world relay takes the one port posted here; the page only
   // ever sees the message after the relay has taken it.
   const channel = new MessageChannel();
   const port = channel.port1;
   const postPort = MessagePort.prototype.postMessage;
-  apply(W.postMessage, W, ['vgwl-relay/1', '*', [channel.port2]]);
+  let stopping = null; // the relay's answer: true stops, false leaves alone
+  // Popups tried while there is no answer: a list of null-prototype nodes,
+  // so that nothing the page puts on Array or Object.prototype ever sees one.
+  let heldFirst = null;
+  let heldLast = null;
+  let heldCount = 0;
 
   function report(popupUrl) {
     try {
       apply(postPort, port, [StringCtor(popupUrl).slice(0, MAX_URL)]);
     } catch {
       // A closed port: the relay is gone with its frame.
+    }
+  }
+
+  port.onmessage = (message) => {
+    if (typeof message.data !== 'boolean') return;
+    stopping = message.data;
+    for (let node = heldFirst; node; node = node.next) {
+      if (stopping) report(node.popup);
+      else node.reopen();
+    }
+    heldFirst = heldLast = null;
+    heldCount = 0;
+  };
+  apply(W.postMessage, W, ['vgwl-relay/1', '*', [channel.port2]]);
+
+  // A popup the page tried by itself: stopped and reported, or held until
+  // the relay answers.
+  function stop(popupUrl, reopen) {
+    if (stopping === null) {
+      if (heldCount >= MAX_HELD) return;
+      const node = { __proto__: null, popup: popupUrl, reopen, next: null };
+      if (heldLast) heldLast.next = node;
+      else heldFirst = node;
+      heldLast = node;
+      heldCount += 1;
+    } else {
+      report(popupUrl);
     }
   }
 
@@ -197,17 +232,20 @@
   function open(url, target) {
     // No name, or an empty one, means a new window.
     const name = target === undefined || target === '' ? '_blank' : target;
-    if (!opensNewWindow(name, W.document)) return apply(nativeOpen, this, arguments);
-    if (userOpensWindow()) return apply(nativeOpen, this, arguments);
-    report(resolve(url));
+    if (stopping === false || !opensNewWindow(name, W.document) || userOpensWindow()) {
+      return apply(nativeOpen, this, arguments);
+    }
+    const self = this;
+    const args = arguments;
+    stop(resolve(url), () => apply(nativeOpen, self, args));
     return null;
   }
   replace(W, 'open', open);
 
   replace(HTMLElement.prototype, 'click', function click() {
-    const popup = newWindowOfClick(this);
+    const popup = stopping === false ? null : newWindowOfClick(this);
     if (popup !== null) {
-      report(popup);
+      stop(popup, () => apply(nativeClick, this, []));
       return undefined;
     }
     return apply(nativeClick, this, arguments);
@@ -215,10 +253,10 @@
 
   replace(EventTarget.prototype, 'dispatchEvent', function dispatchEvent(event) {
     // Only script calls come here: a dispatched event is never trusted.
-    if (event && apply(eventType, event, []) === 'click') {
+    if (stopping !== false && event && apply(eventType, event, []) === 'click') {
       const popup = newWindowOfClick(this);
       if (popup !== null) {
-        report(popup);
+        stop(popup, () => apply(nativeDispatch, this, [event]));
         return false;
       }
     }
@@ -226,9 +264,9 @@
   });
 
   replace(HTMLFormElement.prototype, 'submit', function submit() {
-    const popup = isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, null) : null;
+    const popup = stopping !== false && isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, null) : null;
     if (popup !== null) {
-      report(popup);
+      stop(popup, () => apply(nativeSubmit, this, []));
       return undefined;
     }
     return apply(nativeSubmit, this, arguments);
@@ -236,9 +274,10 @@
 
   if (nativeRequestSubmit) {
     replace(HTMLFormElement.prototype, 'requestSubmit', function requestSubmit(submitter) {
-      const popup = isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, submitter || null) : null;
+      const popup =
+        stopping !== false && isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, submitter || null) : null;
       if (popup !== null) {
-        report(popup);
+        stop(popup, () => apply(nativeRequestSubmit, this, [submitter]));
         return undefined;
       }
       return apply(nativeRequestSubmit, this, arguments);

@@ -145,13 +145,11 @@ async function run() {
     extraArgs: ['--host-resolver-rules=MAP *.test 127.0.0.1'],
   });
   cleanups.push(() => browser.close());
+  // Waits until the extension has applied a state the bridge sent.
   const worker = await browser.extensionWorker();
-  const excludes = async () => {
-    const scripts = await browser.evaluate(worker, 'chrome.scripting.getRegisteredContentScripts()');
-    return scripts.length ? scripts[0].excludeMatches : null;
-  };
-  await waitFor('the bridge\'s white list in force', async () =>
-    (await excludes())?.includes('*://127.0.0.2/*'), 20000);
+  const applied = (description, condition, timeoutMs = 10000) => waitFor(description, () =>
+    browser.evaluate(worker, `applying.then(() => ${condition})`), timeoutMs);
+  await applied('the bridge\'s white list', 'VgwlRules.covers(listed, "127.0.0.2")', 20000);
 
   let count = await probe.count();
   let heard = 0;
@@ -215,8 +213,7 @@ async function run() {
 
   // A white list saved on the window reaches the open browser.
   await probe.ask('save 127.0.0.1');
-  await waitFor('the saved white list in force', async () =>
-    (await excludes())?.includes('*://127.0.0.1/*'), 10000);
+  await applied('the saved white list', 'VgwlRules.covers(listed, "127.0.0.1")');
   await page.navigate(`${plain.origin}/?saved`);
   await page.evaluate('window.popupRun = "saved"; void window.kinds.open()');
   await waitFor('the popup of the site saved', () => browser.pagesWith('/popup/open?saved').length);
@@ -224,14 +221,14 @@ async function run() {
 
   // Blocking switched off on the window: everything opens.
   await probe.ask('blocking 0');
-  await waitFor('the blocker removed', async () => (await excludes()) === null, 10000);
+  await applied('blocking off', 'blocking === false');
   await page.navigate(`http://badexample.test:${plain.port}/?off`);
   await page.evaluate('window.popupRun = "off"');
   for (const kind of SCRIPT_KINDS) await page.evaluate(`void window.kinds.${kind}()`);
   await waitFor('every popup with blocking off', () =>
     SCRIPT_KINDS.every((k) => browser.pagesWith(`/popup/${k}?off`).length === 1));
   await probe.ask('blocking 1');
-  await waitFor('the blocker back', async () => (await excludes()) !== null, 10000);
+  await applied('blocking on', 'blocking === true');
   await page.navigate(`http://badexample.test:${plain.port}/?on`);
   assert.equal(await page.evaluate('window.kinds.open()'), null);
   await stoppedOnce('a popup after blocking came back on');
