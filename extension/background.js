@@ -6,8 +6,8 @@
 // The white list is not turned into exclusion patterns of the blocker's
 // registration: the browser tests every pattern in turn on every frame it
 // loads, and 10000 hosts made each page load about half as long again. The
-// blocker runs everywhere instead and asks once per document, and the answer
-// is one set look-up per label of the page's host.
+// blocker runs everywhere instead, and a page asks at its first popup; the
+// answer is one set look-up per label of the page's host.
 'use strict';
 
 if (typeof importScripts === 'function') importScripts('rules.js');
@@ -49,7 +49,7 @@ async function register() {
   };
   const wanted = [
     { id: SCRIPT_IDS[0], js: ['blocker.js'], world: 'MAIN', ...common },
-    { id: SCRIPT_IDS[1], js: ['rules.js', 'relay.js'], world: 'ISOLATED', ...common },
+    { id: SCRIPT_IDS[1], js: ['relay.js'], world: 'ISOLATED', ...common },
   ];
   // A registration kept from another version of the extension is renewed.
   const current = (script) => {

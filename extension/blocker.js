@@ -5,9 +5,10 @@
 // to a new window. A window the user opens with a real click on a link or a
 // button still opens; a script click made inside that click's handler does
 // not (the popunder trick). Every stopped popup is reported through the
-// extension's isolated world, which the page cannot reach, and which also
-// says whether this page is to be left alone (white-listed, or blocking off).
-// The few popups tried before that answer are held, then opened or reported.
+// extension's isolated world, which the page cannot reach, and which, asked at
+// the first popup, says whether this page is to be left alone (white-listed,
+// or blocking off). Popups tried before that answer are held, then opened or
+// reported.
 (() => {
   'use strict';
   const W = window;
@@ -93,9 +94,16 @@
   apply(W.postMessage, W, ['vgwl-relay/1', '*', [channel.port2]]);
 
   // A popup the page tried by itself: stopped and reported, or held until
-  // the relay answers.
+  // the relay answers the question the first one asks.
   function stop(popupUrl, reopen) {
     if (stopping === null) {
+      if (heldCount === 0) {
+        try {
+          apply(postPort, port, [null]);
+        } catch {
+          // No relay: the popup stays held, which stops it.
+        }
+      }
       if (heldCount >= MAX_HELD) return;
       const node = { __proto__: null, popup: popupUrl, reopen, next: null };
       if (heldLast) heldLast.next = node;
