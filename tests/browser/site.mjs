@@ -27,6 +27,7 @@ window.kinds = {
   formSubmit: () => {
     const f = document.createElement('form');
     f.action = popupUrl('formSubmit');
+    f.method = 'post'; // keeps the address's query, which a GET would replace
     f.target = '_blank';
     document.body.append(f);
     f.submit();

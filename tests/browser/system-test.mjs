@@ -148,7 +148,9 @@ async function run() {
   // Waits until the extension has applied a state the bridge sent.
   const worker = await browser.extensionWorker();
   const applied = (description, condition, timeoutMs = 10000) => waitFor(description, () =>
-    browser.evaluate(worker, `applying.then(() => ${condition})`), timeoutMs);
+    browser.evaluate(worker,
+    // The worker's script may not have run yet when it is first reached.
+    `typeof applying !== 'undefined' && applying.then(() => ${condition})`), timeoutMs);
   await applied('the bridge\'s white list', 'VgwlRules.covers(listed, "127.0.0.2")', 20000);
 
   let count = await probe.count();
