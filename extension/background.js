@@ -73,13 +73,18 @@ async function tellOpenPages() {
 }
 
 // States are applied one after the other, in the order they came; the last
-// one is kept for the next start of the browser or of this worker.
+// one is kept for the next start of the browser or of this worker (the list
+// only when it changed: it may be long, and the switch changes alone).
 function applyState(nextBlocking, hosts, store) {
   applying = applying
     .then(async () => {
+      const next = VgwlRules.fromHosts(hosts);
+      const sameList = next.size === listed.size && [...next].every((h) => listed.has(h));
       blocking = nextBlocking;
-      listed = VgwlRules.fromHosts(hosts);
-      if (store) await chrome.storage.local.set({ state: { blocking, hosts: [...listed] } });
+      listed = next;
+      if (store) {
+        await chrome.storage.local.set(sameList ? { blocking } : { blocking, hosts: [...listed] });
+      }
       await register();
       await tellOpenPages();
     })
@@ -87,8 +92,8 @@ function applyState(nextBlocking, hosts, store) {
   return applying;
 }
 
-const restored = chrome.storage.local.get('state').then(({ state }) =>
-  applyState(state ? state.blocking !== false : true, state ? state.hosts : [], false));
+const restored = chrome.storage.local.get(['blocking', 'hosts']).then((stored) =>
+  applyState(stored.blocking !== false, stored.hosts || [], false));
 
 // ------------------------------------------------------------ the bridge
 

@@ -30,7 +30,15 @@ const controller = net.createServer((c) => {
   host = c;
 });
 await new Promise((r) => controller.listen(socketPath, r));
-const site = await startSite('127.0.0.1');
+// A page of some weight: text, a table, styles and a script, as a site has.
+const rows = Array.from({ length: 200 }, (_, i) =>
+  `<tr><td>${i}</td><td><a href="/item/${i}">item ${i}</a></td><td>${'lorem ipsum '.repeat(4)}</td></tr>`);
+const LOAD_PAGE = `<!doctype html><html><head><meta charset="utf-8"><title>load</title>
+<style>td{padding:2px 6px;border-bottom:1px solid #ccc}.x{color:#345}</style></head><body>
+<h1>A page</h1><p class="x">${'Some text of the page. '.repeat(200)}</p><table>${rows.join('')}</table>
+<script>let s = 0; for (let i = 0; i < 20000; i++) s += i % 7; document.title = 'load ' + s;</script>
+</body></html>`;
+const site = await startSite('127.0.0.1', { '/load': LOAD_PAGE });
 const browser = await Chromium.launch({
   profileDir: path.join(work, 'profile'),
   hostCommand: path.join(here, 'standin-host.mjs'),

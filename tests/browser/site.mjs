@@ -1,5 +1,5 @@
 // A small web site on one loopback address: a page that tries every kind of
-// popup, the popup pages themselves, and a heavier page for load timing.
+// popup, the popup pages themselves, and any further pages given by path.
 // Every request is recorded, so a test can tell a popup never reached it.
 
 import http from 'node:http';
@@ -46,25 +46,14 @@ const PAGE = `<!doctype html><html><head><meta charset="utf-8"><title>popups</ti
 <script>${KINDS}</script>
 </body></html>`;
 
-// A page of some weight: text, a table, styles and a script, as a site has.
-function loadPage() {
-  const rows = Array.from({ length: 200 }, (_, i) =>
-    `<tr><td>${i}</td><td><a href="/item/${i}">item ${i}</a></td><td>${'lorem ipsum '.repeat(4)}</td></tr>`).join('');
-  return `<!doctype html><html><head><meta charset="utf-8"><title>load</title>
-<style>td{padding:2px 6px;border-bottom:1px solid #ccc}.x{color:#345}</style></head><body>
-<h1>A page</h1><p class="x">${'Some text of the page. '.repeat(200)}</p><table>${rows}</table>
-<script>let s = 0; for (let i = 0; i < 20000; i++) s += i % 7; document.title = 'load ' + s;</script>
-</body></html>`;
-}
-
-export async function startSite(address) {
+export async function startSite(address, pages = {}) {
   const requests = [];
-  const load = loadPage();
   const server = http.createServer((req, res) => {
     requests.push(req.url);
     const type = { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' };
-    if (req.url.startsWith('/load')) {
-      res.writeHead(200, type).end(load);
+    const page = pages[req.url.split('?')[0]];
+    if (page) {
+      res.writeHead(200, type).end(page);
     } else if (req.url.startsWith('/popup/')) {
       res.writeHead(200, type).end('<!doctype html><title>popup</title>a popup');
     } else {
