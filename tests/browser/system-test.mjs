@@ -203,6 +203,27 @@ async function run() {
   await stoppedOnce('a popup of badexample.test');
   check('white-listed sites open everything and announce nothing; the rule keeps to label boundaries');
 
+  // The bridge ends: a popup stopped meanwhile is kept, and counted once the
+  // extension has started the bridge again.
+  const bridges = () => fs.readdirSync('/proc').filter((pid) => {
+    try {
+      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+      return parent === browser.child.pid &&
+        fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8').includes('vgwlhost.exe');
+    } catch {
+      return false; // a process that ended while we looked
+    }
+  });
+  const [bridge] = bridges();
+  assert.ok(bridge, 'the browser runs the bridge');
+  process.kill(Number(bridge), 'SIGKILL');
+  await waitFor('the bridge to end', () => !bridges().includes(bridge));
+  assert.equal(await page.evaluate('window.kinds.open()'), null);
+  await stoppedOnce('a popup stopped while the bridge was away');
+  assert.ok(bridges().length === 1 && !bridges().includes(bridge), 'one new bridge');
+  check('the extension starts the bridge again and reports what it stopped meanwhile');
+
   // A burst: every popup counted, one or two notifications.
   await page.evaluate(`window.burst(${BURST})`);
   await waitFor('the burst counted', async () => (await probe.count()) === count + BURST);
