@@ -30,6 +30,10 @@ check fonts-wine
 check xvfb Xvfb
 check x11-utils xwininfo
 check googletest
+check nlohmann-json3-dev
+# The bridge's protocol is fuzzed with libFuzzer, which comes with clang.
+check clang-14 clang++-14
+check libclang-rt-14-dev
 check pulseaudio pulseaudio
 check pulseaudio-utils parecord
 check sox sox

@@ -35,7 +35,8 @@ using namespace std::chrono_literals;
 
 const std::string kSetup = VGWL_TEST_SETUP;
 const std::string kSettingsKey(contract::kSettingsKey);
-const std::string kComponentKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Component";
+const std::string kChromeHostKey =
+    "Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite";
 const std::string kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraGWLite";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -695,10 +696,9 @@ TEST(InstallerLifecycle, FirstStartRegistersTheComponentAndExitRequestEndsIt) {
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
 
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "Registered"), 1u);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 1u);
-    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kComponentKey, "Path").value_or("")),
-              Lower(dir + "\\olvrex.dll"));
+    // The component registered the bridge installed beside it.
+    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kChromeHostKey, "").value_or("")),
+              Lower(dir + "\\vgwlhost.json"));
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -771,6 +771,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kChromeHostKey)) << "the component unregistered";
 
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.
