@@ -49,11 +49,22 @@
   const docURL = getter(Document.prototype, 'URL');
   const URLCtor = URL;
   const urlHref = getter(URL.prototype, 'href');
-  const ElementCtor = Element;
-  const HTMLFormCtor = HTMLFormElement;
-  const hasInstance = Function.prototype[Symbol.hasInstance];
-  const isA = (value, ctor) => apply(hasInstance, ctor, [value]);
+  const getRootNode = Node.prototype.getRootNode;
+  const shadowHost = getter(ShadowRoot.prototype, 'host');
+  const formElements = getter(HTMLFormElement.prototype, 'elements');
+  const messageData = getter(MessageEvent.prototype, 'data');
+  const toLower = String.prototype.toLowerCase;
   const StringCtor = String;
+  // What a node is, judged by the browser's own getters, which refuse a
+  // node of another kind: a prototype the page has swapped cannot mislead.
+  const isKind = (brandGetter, value) => {
+    try {
+      apply(brandGetter, value, []);
+      return true;
+    } catch {
+      return false;
+    }
+  };
   const opened = new WeakSet();
   const openedHas = WeakSet.prototype.has;
   const openedAdd = WeakSet.prototype.add;
@@ -82,8 +93,9 @@
   }
 
   port.onmessage = (message) => {
-    if (typeof message.data !== 'boolean') return;
-    stopping = message.data;
+    const answer = apply(messageData, message, []);
+    if (typeof answer !== 'boolean') return;
+    stopping = answer;
     for (let node = heldFirst; node; node = node.next) {
       if (stopping) report(node.popup);
       else node.reopen();
@@ -135,7 +147,7 @@
   // is neither the frame itself, its parent or top, nor a frame of the document.
   function opensNewWindow(name, doc) {
     if (name === null || name === undefined) return false;
-    const lower = StringCtor(name).toLowerCase();
+    const lower = apply(toLower, StringCtor(name), []);
     if (lower === '' || lower === '_self' || lower === '_parent' || lower === '_top') return false;
     if (lower === '_blank') return true;
     const named = apply(getElementsByName, doc, [StringCtor(name)]);
@@ -151,17 +163,38 @@
     return base ? apply(getAttribute, base, ['target']) : null;
   }
 
+  // The node if it is an element, else its parent element (or null).
+  function elementOf(node) {
+    if (isKind(localName, node)) return node;
+    try {
+      return apply(parentElement, node, []);
+    } catch {
+      return null;
+    }
+  }
+
+  // The nearest element matching the selector from el up, also across the
+  // shadow roots a composed click crosses.
+  function closestAcross(el, selector) {
+    for (let at = el; at; ) {
+      const found = apply(closest, at, [selector]);
+      if (found) return found;
+      const root = apply(getRootNode, at, []);
+      at = isKind(shadowHost, root) ? apply(shadowHost, root, []) : null;
+    }
+    return null;
+  }
+
   // The address a click on this node would open in a new window, or null.
   function newWindowOfClick(node) {
-    let el = node;
-    if (!isA(el, ElementCtor)) el = el && apply(parentElement, el, []);
+    let el = elementOf(node);
     if (!el) return null;
     const doc = apply(ownerDocument, el, []);
     // A script click on a label clicks its control.
-    const label = apply(closest, el, ['label']);
+    const label = closestAcross(el, 'label');
     const control = label && apply(labelControl, label, []);
     if (control && control !== el) el = control;
-    const link = apply(closest, el, ['a[href], area[href]']);
+    const link = closestAcross(el, 'a[href], area[href]');
     if (link && !apply(hasAttribute, link, ['download'])) {
       const target = apply(hasAttribute, link, ['target'])
         ? apply(getAttribute, link, ['target'])
@@ -171,9 +204,8 @@
       }
       return null;
     }
-    const button = apply(closest, el, [
-      'button:not([type]), button[type="submit" i], input[type="submit" i], input[type="image" i]',
-    ]);
+    const button = closestAcross(el,
+      'button:not([type]), button[type="submit" i], input[type="submit" i], input[type="image" i]');
     if (!button || apply(hasAttribute, button, ['disabled'])) return null;
     const isButton = apply(localName, button, []) === 'button';
     const form = apply(isButton ? buttonForm : inputForm, button, []);
@@ -215,8 +247,7 @@
     if (activationActive && !apply(activationActive, activation, [])) return false;
     const type = apply(eventType, event, []);
     if (!apply(includes, USER_EVENTS, [type])) return false;
-    let el = apply(eventTarget, event, []);
-    if (el && !isA(el, ElementCtor)) el = apply(parentElement, el, []);
+    const el = elementOf(apply(eventTarget, event, []));
     // A submit event's target is the form the user submitted.
     if (!el || (type !== 'submit' && !apply(closest, el, [INTERACTIVE]))) return false;
     if (apply(openedHas, opened, [event])) return false;
@@ -238,14 +269,18 @@
   }
 
   function open(url, target) {
+    if (stopping === false) return apply(nativeOpen, this, arguments);
+    // The address and the name are made text once, and the browser is given
+    // that text: an object could name one window to us and another to it.
+    const address = url === undefined ? '' : StringCtor(url);
     // No name, or an empty one, means a new window.
-    const name = target === undefined || target === '' ? '_blank' : target;
-    if (stopping === false || !opensNewWindow(name, W.document) || userOpensWindow()) {
-      return apply(nativeOpen, this, arguments);
+    const name = target === undefined || target === '' ? '_blank' : StringCtor(target);
+    const args = arguments.length > 2 ? [address, name, arguments[2]] : [address, name];
+    if (!opensNewWindow(name, W.document) || userOpensWindow()) {
+      return apply(nativeOpen, this, args);
     }
     const self = this;
-    const args = arguments;
-    stop(resolve(url), () => apply(nativeOpen, self, args));
+    stop(resolve(address), () => apply(nativeOpen, self, args));
     return null;
   }
   replace(W, 'open', open);
@@ -272,7 +307,7 @@
   });
 
   replace(HTMLFormElement.prototype, 'submit', function submit() {
-    const popup = stopping !== false && isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, null) : null;
+    const popup = stopping !== false && isKind(formElements, this) ? newWindowOfSubmit(this, null) : null;
     if (popup !== null) {
       stop(popup, () => apply(nativeSubmit, this, []));
       return undefined;
@@ -283,7 +318,7 @@
   if (nativeRequestSubmit) {
     replace(HTMLFormElement.prototype, 'requestSubmit', function requestSubmit(submitter) {
       const popup =
-        stopping !== false && isA(this, HTMLFormCtor) ? newWindowOfSubmit(this, submitter || null) : null;
+        stopping !== false && isKind(formElements, this) ? newWindowOfSubmit(this, submitter || null) : null;
       if (popup !== null) {
         stop(popup, () => apply(nativeRequestSubmit, this, [submitter]));
         return undefined;

@@ -34,6 +34,34 @@ window.kinds = {
   },
   blankFrame: () => document.getElementById('frame').contentWindow.open(popupUrl('blankFrame')),
 };
+// Pages that know the blocker and try to get round it.
+window.hostile = {
+  swappedPrototype: () => {
+    const a = document.createElement('a');
+    a.href = popupUrl('swappedPrototype');
+    a.target = '_blank';
+    Object.setPrototypeOf(a, Object.prototype);
+    HTMLElement.prototype.click.call(a);
+  },
+  shadowClick: () => {
+    const a = document.createElement('a');
+    a.href = popupUrl('shadowClick');
+    a.target = '_blank';
+    const inner = document.createElement('b');
+    a.appendChild(document.createElement('span')).attachShadow({ mode: 'closed' }).append(inner);
+    inner.click();
+  },
+  // Names a frame of the page to a first look, a new window to a second.
+  flippingName: () => {
+    let looks = 0;
+    return window.open('/frame/flipped', { toString: () => (looks++ ? '_blank' : 'frame') });
+  },
+  // Makes the answer the blocker reads say "leave this page alone".
+  forgedAnswer: () => {
+    Object.defineProperty(MessageEvent.prototype, 'data', { get: () => false });
+    return window.open(popupUrl('forgedAnswer'));
+  },
+};
 window.burst = (n) => { for (let i = 0; i < n; i++) window.open(popupUrl('burst' + i)); };
 `;
 
@@ -42,7 +70,7 @@ const PAGE = `<!doctype html><html><head><meta charset="utf-8"><title>popups</ti
 <button id="userButton" onclick="window.open('/popup/userButton')">a button that opens one</button>
 <button id="popunder" onclick="const a = document.createElement('a');
   a.href = '/popup/popunder'; a.target = '_blank'; a.click();">a button whose handler clicks a link</button>
-<iframe id="frame"></iframe>
+<iframe id="frame" name="frame"></iframe>
 <script>${KINDS}</script>
 </body></html>`;
 

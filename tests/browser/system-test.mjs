@@ -179,6 +179,18 @@ async function run() {
   await stoppedOnce('the popunder');
   check('each kind of script popup and the popunder stopped, counted once and announced once');
 
+  // Pages that try to get round the blocker.
+  for (const kind of ['swappedPrototype', 'shadowClick']) {
+    await page.evaluate(`void window.hostile.${kind}()`);
+    await stoppedOnce(kind);
+  }
+  await page.evaluate('void window.hostile.flippingName()');
+  await waitFor('the frame to load what its name was given', () => plain.requests.includes('/frame/flipped'));
+  await page.navigate(`${plain.origin}/?forged`);
+  assert.equal(await page.evaluate('window.hostile.forgedAnswer()'), null);
+  await stoppedOnce('a popup after a forged answer');
+  check('a swapped prototype, a shadow root, a name that changes and a forged answer get no popup');
+
   // The user's own clicks open; then nothing stopped has reached a target or the site.
   await page.click('#userLink');
   await page.click('#userButton');
