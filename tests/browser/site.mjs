@@ -32,7 +32,11 @@ window.kinds = {
     document.body.append(f);
     f.submit();
   },
-  blankFrame: () => document.getElementById('frame').contentWindow.open(popupUrl('blankFrame')),
+  // A frame made at this moment, without an address of its own.
+  blankFrame: () => {
+    const frame = document.body.appendChild(document.createElement('iframe'));
+    return frame.contentWindow.open(popupUrl('blankFrame'));
+  },
 };
 // Pages that know the blocker and try to get round it.
 window.hostile = {
