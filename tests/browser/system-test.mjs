@@ -92,12 +92,12 @@ class Recording {
     }
   }
 
-  // Waits until more than `above` has been heard and the last 0.3 s were
+  // Waits until more than `above` has been heard and the last 0.2 s were
   // quiet: a sound played to its end.
   async soundEnded(above, timeoutMs = 15000) {
     await waitFor('a notification sound', () => {
       this.read();
-      return this.energy > above && this.samples - this.lastLoud > 0.3 * 44100;
+      return this.energy > above && this.samples - this.lastLoud > 0.2 * 44100;
     }, timeoutMs, 50);
     return this.energy;
   }
