@@ -97,7 +97,11 @@ bool IsLabelDot(char32_t c) noexcept {
     return c == U'.' || c == 0x3002 || c == 0xFF0E || c == 0xFF61;
 }
 
+// "*." and "." stand for no prefix; "*" alone (from "*." less its dot) is no host.
 std::string_view WithoutWildcard(std::string_view host) noexcept {
+    if (host == "*") {
+        return {};
+    }
     if (host.starts_with("*.")) {
         host.remove_prefix(2);
     } else if (host.starts_with('.')) {

@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -34,6 +33,26 @@ using bridge::State;
 constexpr std::uint32_t kNotifyTimeoutMs = 10000;
 // Exit code when the component cannot be used.
 constexpr int kExitNoComponent = 3;
+
+// Runs `work` on a thread of its own that is never joined. Its stack is kept
+// small: each of the bridge's threads waits in one system call and calls
+// little, and the bridge is resident as long as the browser.
+template <typename Work>
+bool StartThread(Work* work) {
+    constexpr SIZE_T kStackReserve = 256 * 1024;
+    const HANDLE thread = CreateThread(
+        nullptr, kStackReserve,
+        [](void* argument) -> DWORD {
+            (*static_cast<Work*>(argument))();
+            return 0;
+        },
+        work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) {
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
 
 class StdinSource final : public bridge::ByteSource {
 public:
@@ -106,7 +125,7 @@ struct Component {
 class Notifier {
 public:
     explicit Notifier(const Component& component) : component_(component) {
-        std::thread([this] { Run(); }).detach();
+        StartThread(new auto([this] { Run(); }));
     }
 
     void Add(std::string address) {
@@ -266,7 +285,7 @@ int main() {
     auto& notifier = *new Notifier(component);
     auto& services = *new BridgeServices(component, notifier);
     auto& publisher = *new bridge::StatePublisher(out);
-    std::thread([&publisher, &services] { WatchSettings(publisher, services); }).detach();
+    StartThread(new auto([&publisher, &services] { WatchSettings(publisher, services); }));
 
     const int code = bridge::Serve(in, out, publisher, services);
     // Ends the detached threads too, even one waiting on a slow front end.

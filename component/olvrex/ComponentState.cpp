@@ -239,11 +239,51 @@ CountResult CountPopups(std::uint32_t popups) {
     return result;
 }
 
+namespace {
+
+// The window functions, from the system's user32.dll, loaded at the first
+// notification: a process that only asks for the state (the bridge before its
+// first stopped popup) never pays for the window system.
+struct WindowFunctions {
+    decltype(&FindWindowA) findWindow = nullptr;
+    decltype(&SendMessageTimeoutA) sendMessageTimeout = nullptr;
+    decltype(&IsWindow) isWindow = nullptr;
+};
+
+const WindowFunctions& Windows() {
+    static const WindowFunctions functions = [] {
+        WindowFunctions loaded;
+        // Stays loaded for the life of the process, as the functions are kept.
+        const HMODULE user32 = LoadLibraryExA("user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (user32) {
+            loaded.findWindow = reinterpret_cast<decltype(&FindWindowA)>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "FindWindowA")));
+            loaded.sendMessageTimeout = reinterpret_cast<decltype(&SendMessageTimeoutA)>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "SendMessageTimeoutA")));
+            loaded.isWindow = reinterpret_cast<decltype(&IsWindow)>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "IsWindow")));
+        }
+        if (!loaded.findWindow || !loaded.sendMessageTimeout || !loaded.isWindow) {
+            return WindowFunctions{};
+        }
+        return loaded;
+    }();
+    return functions;
+}
+
+}  // namespace
+
 Notice NotifyFrontEnd(const void* data, std::uint32_t size, UINT flags, UINT timeoutMs) {
     Notice notice;
+    const WindowFunctions& windows = Windows();
+    if (!windows.findWindow) {
+        notice.delivery = Delivery::Failed;
+        notice.error = ERROR_MOD_NOT_FOUND;
+        return notice;
+    }
     const std::string windowClass = Str(contract::kMainWindowClass);
     const std::string caption = Str(contract::kMainWindowCaption);
-    const HWND frontEnd = FindWindowA(windowClass.c_str(), caption.c_str());
+    const HWND frontEnd = windows.findWindow(windowClass.c_str(), caption.c_str());
     if (!frontEnd) {
         return notice;
     }
@@ -258,7 +298,7 @@ Notice NotifyFrontEnd(const void* data, std::uint32_t size, UINT flags, UINT tim
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     DWORD_PTR answer = 0;
-    const LRESULT sent = SendMessageTimeoutA(frontEnd, WM_COPYDATA, 0,
+    const LRESULT sent = windows.sendMessageTimeout(frontEnd, WM_COPYDATA, 0,
                                              reinterpret_cast<LPARAM>(&record), flags, timeoutMs,
                                              &answer);
     const DWORD sendError = sent ? ERROR_SUCCESS : GetLastError();
@@ -276,7 +316,7 @@ Notice NotifyFrontEnd(const void* data, std::uint32_t size, UINT flags, UINT tim
     if (sendError == ERROR_TIMEOUT) {
         notice.delivery = Delivery::TimedOut;
     } else {
-        notice.delivery = IsWindow(frontEnd) ? Delivery::Failed : Delivery::Missing;
+        notice.delivery = windows.isWindow(frontEnd) ? Delivery::Failed : Delivery::Missing;
     }
     return notice;
 }

@@ -67,7 +67,7 @@ struct Session {
     std::vector<std::pair<std::string, std::string>> reports;
 };
 
-Session Run(const std::string& input, bool failCount = false) {
+Session RunSession(const std::string& input, bool failCount = false) {
     TextSource in(input);
     RecordingSink out;
     FakeServices services;
@@ -119,7 +119,7 @@ TEST(BridgeProtocol, EachMessageGetsItsAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Session session = Run(c.input);
+        const Session session = RunSession(c.input);
         EXPECT_EQ(session.code, kExitEndOfInput);
         EXPECT_EQ(session.answers, c.answers);
         EXPECT_EQ(session.reports.size(), c.counted);
@@ -127,7 +127,7 @@ TEST(BridgeProtocol, EachMessageGetsItsAnswer) {
 }
 
 TEST(BridgeProtocol, CountThatFailsIsAnsweredWithAnError) {
-    const Session session = Run(Frame(R"({"type":"blocked","page":"http://a/","popup":""})"), true);
+    const Session session = RunSession(Frame(R"({"type":"blocked","page":"http://a/","popup":""})"), true);
     EXPECT_EQ(session.answers, std::vector<Json>{Error("the popup could not be counted")});
     ASSERT_EQ(session.reports.size(), 1u);
     EXPECT_EQ(session.reports[0], std::make_pair(std::string("http://a/"), std::string()));
@@ -152,7 +152,7 @@ TEST(BridgeProtocol, BrokenFramesEndTheSession) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Session session = Run(c.input);
+        const Session session = RunSession(c.input);
         EXPECT_EQ(session.code, c.code);
         EXPECT_EQ(session.answers, c.answers);
     }
