@@ -33,7 +33,13 @@
     if (port && decision !== null) port.postMessage(decision);
   }
 
+  // A new switch or white list: a page that has asked learns the new answer.
+  function onBackground(message) {
+    if (message && message.type === 'recheck') ask();
+  }
+
   function ask() {
+    if (!asked) chrome.runtime.onMessage.addListener(onBackground);
     asked = true;
     chrome.runtime.sendMessage({ type: 'ask' }).then(
       (answer) => {
@@ -41,7 +47,7 @@
         tell();
       },
       () => {
-        // No answer (the background is restarting): stop popups, as before.
+        // No answer (the background is restarting): stop popups, the safe side.
         decision = true;
         tell();
       },
@@ -72,8 +78,4 @@
     },
     true,
   );
-  // A new switch or white list: a page that has asked learns the new answer.
-  chrome.runtime.onMessage.addListener((message) => {
-    if (message && message.type === 'recheck' && asked) ask();
-  });
 })();
