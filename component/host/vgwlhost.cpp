@@ -38,15 +38,16 @@ constexpr int kExitNoComponent = 3;
 // small: each of the bridge's threads waits in one system call and calls
 // little, and the bridge is resident as long as the browser.
 template <typename Work>
+DWORD WINAPI ThreadMain(void* argument) {
+    (*static_cast<Work*>(argument))();
+    return 0;
+}
+
+template <typename Work>
 bool StartThread(Work* work) {
     constexpr SIZE_T kStackReserve = 256 * 1024;
-    const HANDLE thread = CreateThread(
-        nullptr, kStackReserve,
-        [](void* argument) -> DWORD {
-            (*static_cast<Work*>(argument))();
-            return 0;
-        },
-        work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    const HANDLE thread = CreateThread(nullptr, kStackReserve, &ThreadMain<Work>, work,
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (!thread) {
         return false;
     }

@@ -1,8 +1,8 @@
 // A double of the blocking component for the front end's registration tests.
-// Each call of its registration is recorded under HKEY_LOCAL_MACHINE\SOFTWARE\
-// Corvantis\VelmoraLite\Version3\Component (Registered, RegisteredAt, Path
-// and a RegistrationCount), so a test can tell how often the front end
-// registered and which copy it loaded.
+// Each call of its registration is recorded under the machine's key
+// SOFTWARE\Corvantis\VelmoraLite\Version3\Component (Registered,
+// RegisteredAt, Path and a RegistrationCount), so a test can tell how often
+// the front end registered and which copy it loaded.
 
 #include "toolkit/Handles.h"
 #include "toolkit/ModuleFile.h"

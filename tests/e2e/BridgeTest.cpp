@@ -174,40 +174,28 @@ TEST_F(Bridge, SettingsKeyMadeAfterTheStartIsWatched) {
 }
 
 TEST_F(Bridge, BrokenInputGetsAnErrorOrAClearEnd) {
-    const std::string oversized = std::string("\x01\x00\x10\x00", 4) + "{}";
+    // The protocol's cases are tested natively; here the real program's
+    // pipes: bytes beyond ASCII pass unchanged, a broken frame ends it.
     const struct {
-        const char* name;
         std::string input;
-        bool error;
-        std::optional<DWORD> exitCode;  // nothing: goes on
+        bool errorAnswer;
+        DWORD exitCode;
     } cases[] = {
-        {"not UTF-8", bridge::EncodeFrame("{\"type\":\"blocked\",\"page\":\"\xFF\"}"), true, {}},
-        {"not JSON", bridge::EncodeFrame("hello"), true, {}},
-        {"wrong field", bridge::EncodeFrame(R"({"type":"blocked","page":1})"), true, {}},
-        {"oversized", oversized, true, 1u},
-        {"truncated", std::string("\x40\x00\x00\x00{", 5), false, 1u},
+        {bridge::EncodeFrame("{\"type\":\"blocked\",\"page\":\"\xFF\x1A\r\n\"}"), true, 0},
+        {std::string("\x01\x00\x10\x00{}", 6), true, 1},  // over 1 MiB
+        {std::string("\x40\x00\x00\x00{", 5), false, 1},  // cut short
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         BridgeDriver bridge;
         ASSERT_TRUE(bridge.Start(Installed()));
         ASSERT_TRUE(bridge.WriteRaw(c.input));
-        if (c.error) {
-            const auto answer = bridge.Next();
-            ASSERT_TRUE(answer.has_value());
+        bridge.CloseInput();
+        const auto answer = bridge.Next();
+        ASSERT_EQ(answer.has_value(), c.errorAnswer);
+        if (answer) {
             EXPECT_EQ((*answer)["type"], "error");
         }
-        if (c.exitCode) {
-            if (!c.error) {
-                bridge.CloseInput();
-            }
-            EXPECT_EQ(bridge.WaitExit(), c.exitCode);
-        } else {
-            ASSERT_TRUE(bridge.Send({{"type", "hello"}}));
-            const auto state = bridge.Next();
-            ASSERT_TRUE(state.has_value());
-            EXPECT_EQ((*state)["type"], "state");
-        }
+        EXPECT_EQ(bridge.WaitExit(), c.exitCode);
     }
     EXPECT_EQ(PopupCount(), 100u) << "nothing broken is counted";
 }

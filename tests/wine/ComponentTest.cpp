@@ -594,7 +594,7 @@ TEST_F(ComponentExports, BadArgumentsChangeNothing) {
     EXPECT_FALSE(PopupCount().has_value());
 }
 
-// The bridge's exports: the switch, the white list's hosts, the count.
+// The bridge's exports: the white list's hosts and the count.
 class BridgeExports : public ComponentExports {
 protected:
     template <typename Fn>
@@ -635,20 +635,6 @@ TEST_F(BridgeExports, HostsAreTheRuleReductionOfTheEntries) {
                                                  "xn--mnchen-3ya.de", "10.0.0.1", "[::1]"}));
 }
 
-TEST_F(BridgeExports, NoTableIsNoHostsAndSwitchFollowsTheSetting) {
-    EXPECT_TRUE(Hosts().empty());
-    const auto readBlocking = Export<OlvrexReadBlockingFn>(OLVREX_READ_BLOCKING_EXPORT);
-    std::int32_t blocking = -1;
-    EXPECT_EQ(readBlocking(&blocking), OLVREX_OK);
-    EXPECT_EQ(blocking, 1);
-    WriteDword(HKEY_LOCAL_MACHINE, kSettings, kBlockingOn, 0);
-    EXPECT_EQ(readBlocking(&blocking), OLVREX_OK);
-    EXPECT_EQ(blocking, 0);
-    DeleteValue(kSettings, kBlockingOn);
-    EXPECT_EQ(readBlocking(&blocking), OLVREX_OK);
-    EXPECT_EQ(blocking, 1) << "a missing switch means on";
-}
-
 TEST_F(BridgeExports, CountsFromManyThreadsAreNeitherLostNorDoubled) {
     WriteDword(HKEY_LOCAL_MACHINE, kSettings, kPopupCount, 1000);
     const auto count = Export<OlvrexCountPopupsFn>(OLVREX_COUNT_POPUPS_EXPORT);
@@ -672,15 +658,6 @@ TEST_F(BridgeExports, CountsFromManyThreadsAreNeitherLostNorDoubled) {
     std::uint32_t after = 0;
     EXPECT_EQ(count(0xFFFFFFF0u, &after), OLVREX_OK);
     EXPECT_EQ(after, 0x7FFFFFFFu) << "the count stops at the largest signed value";
-}
-
-TEST_F(BridgeExports, CountWithoutSettingsKeyIsRefusedAndCreatesNothing) {
-    ASSERT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettings));
-    const auto count = Export<OlvrexCountPopupsFn>(OLVREX_COUNT_POPUPS_EXPORT);
-    std::uint32_t after = 7;
-    EXPECT_EQ(count(1, &after), OLVREX_SETTINGS_MISSING);
-    EXPECT_EQ(after, 7u);
-    EXPECT_FALSE(KeyExists(kSettings));
 }
 
 TEST(ComponentTool, WrongArgumentsPrintTheUsage) {

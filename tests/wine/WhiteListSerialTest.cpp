@@ -51,16 +51,12 @@ TEST_F(WhiteListSerial, RaisedAfterEachPublishAndWrapping) {
     EXPECT_EQ(Serial(), 1u) << "published at the save";
 }
 
-TEST_F(WhiteListSerial, UntouchedWhenNothingIsPublished) {
-    CreateWindow();  // no white list file: no table
-    EXPECT_FALSE(Serial().has_value());
-}
-
-TEST_F(WhiteListSerial, ValueOfTheWrongTypeStartsAgain) {
-    std::ofstream(ListFile(), std::ios::binary) << "1\r\na.test\r\n";
+TEST_F(WhiteListSerial, UntouchedWithoutPublishAndRestartedOverAWrongType) {
     WriteRawValue(HKEY_LOCAL_MACHINE, SettingsKey(),
                   {std::string(contract::kValueWhiteListSerial), REG_SZ, {'x', 0}});
-    CreateWindow();
+    CreateWindow();  // no white list file: no table
+    EXPECT_FALSE(Serial().has_value()) << "a DWORD here would mean it was raised";
+    ClickSave();  // publishes the empty list
     EXPECT_EQ(Serial(), 1u);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Drives a browser bridge from outside, as a browser does: starts
 // vgwlhost.exe with pipes for stdin and stdout and speaks its framing. Also a
-// window of the front end's class and caption that counts WM_COPYDATA, for
-// the tests and the bench.
+// window of the front end's class and caption that counts WM_COPYDATA. The
+// bridge bench's driver; the whole-program tests use it too.
 
 #include <windows.h>
 
