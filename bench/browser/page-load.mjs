@@ -6,7 +6,7 @@
 // in force, for 10000 hosts against one. A stand-in host sends the states, so
 // that only the browser's side is timed.
 //
-//   node page-load.mjs [--loads 50]
+//   node page-load.mjs [--loads 50] [--extension DIR (another version, to compare)]
 
 import fs from 'node:fs';
 import net from 'node:net';
@@ -17,7 +17,9 @@ import { parseArgs } from 'node:util';
 import { Chromium, waitFor } from '../../tests/browser/chromium.mjs';
 import { startSite } from '../../tests/browser/site.mjs';
 
-const { values: opt } = parseArgs({ options: { loads: { type: 'string', default: '50' } } });
+const { values: opt } = parseArgs({
+  options: { loads: { type: 'string', default: '50' }, extension: { type: 'string' } },
+});
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '../..');
 const LOADS = Number(opt.loads);
@@ -42,7 +44,7 @@ const site = await startSite('127.0.0.1', { '/load': LOAD_PAGE });
 const browser = await Chromium.launch({
   profileDir: path.join(work, 'profile'),
   hostCommand: path.join(here, 'standin-host.mjs'),
-  extensionDir: path.join(root, 'extension'),
+  extensionDir: opt.extension ? path.resolve(opt.extension) : path.join(root, 'extension'),
   extraArgs: ['--host-resolver-rules=MAP *.bench 127.0.0.1'],
   env: { ...process.env, VGWL_STANDIN_SOCKET: socketPath },
 });
@@ -69,8 +71,20 @@ try {
 
   const page = await browser.newPage();
   let n = 0;
-  async function loadTime(tab) {
+  // The page's main thread's CPU time, which the load of other programs on
+  // the machine does not lengthen as it lengthens the wall-clock time.
+  await browser.send('Performance.enable', {}, page.sessionId);
+  const cpu = async () => {
+    const { metrics } = await browser.send('Performance.getMetrics', {}, page.sessionId);
+    return metrics.find((m) => m.name === 'ThreadTime').value * 1000;
+  };
+  const cpuTimes = { true: [], false: [] };
+  async function loadTime(tab, blocking) {
+    const before = await cpu();
     await tab.navigate(`${site.origin}/load?${n++}`);
+    const used = (await cpu()) - before;
+    // A load in a new renderer process starts the count anew: left out.
+    if (used > 0 && blocking !== undefined) cpuTimes[blocking].push(used);
     return tab.evaluate("performance.getEntriesByType('navigation')[0].loadEventStart");
   }
 
@@ -91,13 +105,14 @@ try {
     forceAll.push(await inForce(LIST));
   }
 
-  // Loads in turns, blocking on and off, the order swapped each round.
-  async function compare(hosts) {
+  // Loads in turns, blocking on and off, the order swapped each round; with
+  // `same`, off against off, which shows what the machine's noise alone does.
+  async function compare(hosts, same = false) {
     const times = { true: [], false: [] };
     for (let i = -1; i < LOADS; i++) {
       for (const blocking of i % 2 ? [true, false] : [false, true]) {
-        await applyState(blocking, hosts);
-        const time = await loadTime(page);
+        await applyState(same ? false : blocking, hosts);
+        const time = await loadTime(page, i >= 0 && !same && hosts.length === 0 ? blocking : undefined);
         if (i >= 0) times[blocking].push(time); // the first round warms up
       }
     }
@@ -108,12 +123,18 @@ try {
   }
   const [on, offOn, pairedOn] = await compare([]);
   const [list, offList, pairedList] = await compare(LIST);
+  const [noise, offNoise, pairedNoise] = await compare([], true);
   const ratio = (paired, off) => `${(1 + paired / off).toFixed(3)}x`;
   console.log(`Page load in Chromium, median of ${LOADS} loads each (navigation start to load event),`);
   console.log('against the same page with blocking off, loading in turns:');
   console.log('  (ratio of the medians; in brackets, from the median difference within rounds)');
   console.log(`  blocker on                              ${on.toFixed(2)} ms vs ${offOn.toFixed(2)} ms  ${(on / offOn).toFixed(3)}x (${ratio(pairedOn, offOn)})  goal <= 1.02x`);
   console.log(`  blocker on, 10000 hosts white-listed    ${list.toFixed(2)} ms vs ${offList.toFixed(2)} ms  ${(list / offList).toFixed(3)}x (${ratio(pairedList, offList)})  goal <= 1.02x`);
+  const cpuOn = median(cpuTimes.true);
+  const cpuOff = median(cpuTimes.false);
+  console.log(`  main-thread CPU time per load, blocker on against off (no white list; ${cpuTimes.true.length} and ${cpuTimes.false.length} loads):`);
+  console.log(`                                          ${cpuOn.toFixed(2)} ms vs ${cpuOff.toFixed(2)} ms  ${(cpuOn / cpuOff).toFixed(3)}x`);
+  console.log(`  blocking off against itself (noise)     ${noise.toFixed(2)} ms vs ${offNoise.toFixed(2)} ms  ${(noise / offNoise).toFixed(3)}x (${ratio(pairedNoise, offNoise)})`);
   const one = median(forceOne);
   const all = median(forceAll);
   console.log('White list from the state message to in force (median of 3):');
