@@ -16,9 +16,9 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -121,21 +121,21 @@ struct Component {
     }
 };
 
-// Tells the front end from a thread of its own. Popups stopped while a
+// Tells the front end from a thread of its own, started for a burst of
+// popups and ended once it is told: an idle bridge holds no thread for it
+// (each thread costs about 1 MB under Wine). Popups stopped while a
 // notification is being answered are gathered and announced by one more.
 class Notifier {
 public:
-    explicit Notifier(const Component& component) : component_(component) {
-        StartThread(new auto([this] { Run(); }));
-    }
+    explicit Notifier(const Component& component) : component_(component) {}
 
     void Add(std::string address) {
-        {
-            const std::lock_guard lock(mutex_);
-            ++pending_;
-            address_ = std::move(address);
+        const std::lock_guard lock(mutex_);
+        ++pending_;
+        address_ = std::move(address);
+        if (!running_) {
+            running_ = StartThread(&run_);
         }
-        wake_.notify_one();
     }
 
 private:
@@ -143,8 +143,11 @@ private:
         for (;;) {
             std::string address;
             {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return pending_ != 0; });
+                const std::lock_guard lock(mutex_);
+                if (pending_ == 0) {
+                    running_ = false;
+                    return;
+                }
                 pending_ = 0;
                 address.swap(address_);
             }
@@ -158,9 +161,10 @@ private:
 
     const Component& component_;
     std::mutex mutex_;
-    std::condition_variable wake_;
     std::uint32_t pending_ = 0;
     std::string address_;
+    bool running_ = false;
+    std::function<void()> run_ = [this] { Run(); };
 };
 
 class BridgeServices final : public bridge::Services {
@@ -244,6 +248,11 @@ void WatchSettings(bridge::StatePublisher& publisher, BridgeServices& services) 
         if (RegNotifyChangeKeyValue(key.get(), watchingSettings ? FALSE : TRUE, filter,
                                     changed.get(), TRUE) != ERROR_SUCCESS) {
             return;
+        }
+        // A change made before the watch was armed (the browser may have had
+        // its state already) is caught here.
+        if (!publisher.Publish([&] { return services.CurrentState(); }, false)) {
+            ExitProcess(bridge::kExitOutputClosed);
         }
         while (WaitForSingleObject(changed.get(), INFINITE) == WAIT_OBJECT_0) {
             // Armed again before reading, so that no change between the two
