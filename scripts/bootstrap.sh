@@ -41,6 +41,9 @@ check fp-utils chmcmd
 check nsis makensis
 # Locale sources: a test compiles a Russian locale for Wine's code page 1251.
 check locales
+# The browser test: Chromium driven from Node over the DevTools pipe.
+check chromium chromium
+check nodejs node
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0
