@@ -12,6 +12,10 @@ namespace vgwl {
 // missing or cannot be decoded: a picture is never worth failing for.
 UniqueGdiObject LoadPictureResource(HINSTANCE instance, const char* name, const char* type);
 
+// How a 32-bit bitmap with its rows top down is described: 4 bytes a pixel,
+// blue, green, red and one unused.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
+
 // A copy of a picture resampled to width by height with a smooth filter (for
 // a picture whose window grew with the DPI); empty when it cannot be made.
 UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height);

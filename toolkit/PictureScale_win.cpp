@@ -4,9 +4,8 @@
 #include <vector>
 
 namespace vgwl {
-namespace {
 
-BITMAPINFO TopDown32(int width, int height) {
+BITMAPINFO TopDownBitmapInfo(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -17,8 +16,6 @@ BITMAPINFO TopDown32(int width, int height) {
     return info;
 }
 
-}  // namespace
-
 UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
     BITMAP bm{};
     if (!picture || !GetObjectA(picture, sizeof(bm), &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0 ||
@@ -27,7 +24,7 @@ UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
     }
     const int sourceHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bm.bmWidth) * sourceHeight);
-    BITMAPINFO info = TopDown32(bm.bmWidth, sourceHeight);
+    BITMAPINFO info = TopDownBitmapInfo(bm.bmWidth, sourceHeight);
     HDC screen = GetDC(nullptr);
     const int rows = GetDIBits(screen, picture, 0, static_cast<UINT>(sourceHeight), pixels.data(),
                                &info, DIB_RGB_COLORS);
@@ -40,7 +37,7 @@ UniqueGdiObject ScalePicture(HBITMAP picture, int width, int height) {
     if (scaled.empty()) {
         return {};
     }
-    BITMAPINFO out = TopDown32(width, height);
+    BITMAPINFO out = TopDownBitmapInfo(width, height);
     void* bits = nullptr;
     UniqueGdiObject bitmap(CreateDIBSection(nullptr, &out, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits) {

@@ -79,6 +79,8 @@ char32_t LowerCodePoint(char32_t c) noexcept {
     if (c >= 0x400 && c <= 0x40F) {
         return c + 0x50;
     }
+    // Latin Extended-A: capitals on the even code points, with a stretch on
+    // the odd ones; U+0130, U+0138, U+0149 and U+0178 have no simple pair.
     if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
         return (c % 2 == 0) ? c + 1 : c;
     }
@@ -172,7 +174,7 @@ HostSpan FindHost(std::basic_string_view<Char> address) noexcept {
             --hostEnd;
         }
     }
-    return {pos + hostBegin, pos + hostEnd};
+    return {pos + hostBegin, pos + hostEnd, pos + start};
 }
 
 template HostSpan FindHost<char>(std::string_view) noexcept;
@@ -195,12 +197,7 @@ std::string WhiteListEntryHost(std::string_view entry) {
     return std::string(WithoutWildcard(ExtractHost(entry)));
 }
 
-std::optional<std::string> AsciiHostOf(std::u32string_view address, bool entry) {
-    const HostSpan span = FindHost(address);
-    if (span.Empty()) {
-        return std::nullopt;
-    }
-    const std::u32string_view host = address.substr(span.begin, span.end - span.begin);
+std::optional<std::string> AsciiHost(std::u32string_view host) {
     std::string out;
     std::size_t start = 0;
     for (;;) {
@@ -226,18 +223,29 @@ std::optional<std::string> AsciiHostOf(std::u32string_view address, bool entry) 
             out += "xn--" + *encoded;
         }
         if (end == host.size()) {
-            break;
+            return out;
         }
         out += '.';
         start = end + 1;
     }
-    if (out.ends_with('.')) {
-        out.pop_back();  // an ideographic full stop at the end
+}
+
+std::optional<std::string> AsciiHostOf(std::u32string_view address, bool entry) {
+    const HostSpan span = FindHost(address);
+    if (span.Empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> out = AsciiHost(address.substr(span.begin, span.end - span.begin));
+    if (!out) {
+        return std::nullopt;
+    }
+    if (out->ends_with('.')) {
+        out->pop_back();  // an ideographic full stop at the end
     }
     if (entry) {
-        out = std::string(WithoutWildcard(out));
+        *out = std::string(WithoutWildcard(*out));
     }
-    if (out.empty()) {
+    if (out->empty()) {
         return std::nullopt;
     }
     return out;
@@ -334,6 +342,26 @@ std::optional<std::u32string> DecodeUtf8(std::string_view text) {
         }
         out.push_back(c);
         i += length;
+    }
+    return out;
+}
+
+std::optional<std::u32string> DecodeUtf16(std::u16string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+                return std::nullopt;
+            }
+            out.push_back(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        } else {
+            out.push_back(c);
+        }
     }
     return out;
 }

@@ -28,6 +28,9 @@ namespace vgwl {
 struct HostSpan {
     std::size_t begin = 0;
     std::size_t end = 0;
+    // Where the authority begins, after "scheme://" or "//": user
+    // information, if any, lies between it and `begin`.
+    std::size_t authority = 0;
     [[nodiscard]] bool Empty() const noexcept { return begin == end; }
 };
 template <typename Char>
@@ -45,12 +48,20 @@ template <typename Char>
 // cannot be encoded.
 [[nodiscard]] std::optional<std::string> AsciiHostOf(std::u32string_view address, bool entry);
 
+// The ASCII form of a host as written, label by label: a label beyond ASCII
+// in lower case and as "xn--" + Punycode, any IDNA full stop as ".". Empty for
+// an empty host; nothing when a label cannot be encoded.
+[[nodiscard]] std::optional<std::string> AsciiHost(std::u32string_view host);
+
 // RFC 3492 Punycode of one label, without "xn--"; nothing on overflow.
 [[nodiscard]] std::optional<std::string> PunycodeOfLabel(std::u32string_view label);
 
 // Well-formed UTF-8 to code points; nothing for malformed, overlong or
 // surrogate sequences.
 [[nodiscard]] std::optional<std::u32string> DecodeUtf8(std::string_view text);
+
+// Well-formed UTF-16 to code points; nothing for a lone surrogate.
+[[nodiscard]] std::optional<std::u32string> DecodeUtf16(std::u16string_view text);
 
 [[nodiscard]] bool IsIpHost(std::string_view host) noexcept;
 

@@ -40,7 +40,8 @@ using AnsiEncoder = std::function<std::optional<std::string>(std::u16string_view
                                                     const AnsiEncoder& toAnsi);
 
 // RFC 3492 Punycode of one label (without the "xn--" prefix); nothing when
-// the label is too long for the algorithm's integers.
+// the label is too long for the algorithm's integers. The one encoder is
+// toolkit/Url.h's PunycodeOfLabel; this name serves the white list's callers.
 [[nodiscard]] std::optional<std::string> PunycodeEncode(std::u32string_view label);
 
 // The ASCII form of a link (see above), or nothing for text that is not

@@ -22,11 +22,6 @@ namespace {
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
-const std::string kSettings(contract::kSettingsKey);
-const std::string kBlockingOn(contract::kValueBlockingOn);
-const std::string kPopupCount(contract::kValuePopupCount);
-const std::string kSerial(contract::kValueWhiteListSerial);
-
 // The white list table as the front end publishes it, held by the test.
 class Table {
 public:

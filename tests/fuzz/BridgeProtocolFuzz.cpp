@@ -3,6 +3,7 @@
 // must be whole, within 1 MiB, and a JSON object of a known type.
 
 #include "component/BridgeProtocol.h"
+#include "tests/fuzz/ChunkedSource.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,23 +15,6 @@
 namespace {
 
 using namespace vgwl::bridge;
-
-class BytesSource final : public ByteSource {
-public:
-    BytesSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::size_t Read(void* buffer, std::size_t size) override {
-        // Odd chunk sizes, as a pipe may give them.
-        const std::size_t n = std::min({size, size_ - pos_, std::size_t{7} + pos_ % 13});
-        std::memcpy(buffer, data_ + pos_, n);
-        pos_ += n;
-        return n;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
 
 class CheckingSink final : public FrameSink {
 public:
@@ -69,7 +53,9 @@ private:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    BytesSource in(data, size);
+    // Odd chunk sizes, as a pipe may give them.
+    ChunkedSource in(std::string(reinterpret_cast<const char*>(data), size),
+                     [](std::size_t pos) { return std::size_t{7} + pos % 13; });
     CheckingSink out;
     FakeServices services;
     StatePublisher publisher(out);

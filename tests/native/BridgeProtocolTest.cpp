@@ -1,4 +1,5 @@
 #include "component/BridgeProtocol.h"
+#include "tests/fuzz/ChunkedSource.h"
 
 #include <gtest/gtest.h>
 
@@ -16,22 +17,9 @@ using Json = nlohmann::json;
 std::string Frame(const std::string& payload) { return EncodeFrame(payload); }
 
 // Input handed out in pieces of at most `chunk` bytes, as a pipe may.
-class TextSource final : public ByteSource {
-public:
-    explicit TextSource(std::string bytes, std::size_t chunk = 5)
-        : bytes_(std::move(bytes)), chunk_(chunk) {}
-    std::size_t Read(void* buffer, std::size_t size) override {
-        const std::size_t n = std::min({size, chunk_, bytes_.size() - pos_});
-        std::memcpy(buffer, bytes_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-
-private:
-    std::string bytes_;
-    std::size_t chunk_;
-    std::size_t pos_ = 0;
-};
+ChunkedSource SourceOf(std::string bytes, std::size_t chunk = 5) {
+    return ChunkedSource(std::move(bytes), [chunk](std::size_t) { return chunk; });
+}
 
 class RecordingSink final : public FrameSink {
 public:
@@ -68,7 +56,7 @@ struct Session {
 };
 
 Session RunSession(const std::string& input, bool failCount = false) {
-    TextSource in(input);
+    ChunkedSource in = SourceOf(input);
     RecordingSink out;
     FakeServices services;
     services.failCount = failCount;
@@ -162,7 +150,7 @@ TEST(BridgeProtocol, FramesCarryTheLengthLittleEndianAndBytesUnchanged) {
     const std::string payload = std::string(0x10A - 2, 'x') + "\r\n";
     const std::string frame = EncodeFrame(payload);
     EXPECT_EQ(frame.substr(0, 4), std::string("\x0A\x01\x00\x00", 4));
-    TextSource in(frame + EncodeFrame(std::string("\x1A", 1)), 1);
+    ChunkedSource in = SourceOf(frame + EncodeFrame(std::string("\x1A", 1)), 1);
     std::string read;
     ASSERT_EQ(ReadFrame(in, read), FrameRead::Message);
     EXPECT_EQ(read, payload);

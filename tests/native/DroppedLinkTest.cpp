@@ -147,6 +147,18 @@ TEST(DroppedLink, TheHostIsTheLinksOwnWhateverItsQueryHolds) {
     }
 }
 
+// The host is read as the blocking component reads it: after a leading "//"
+// too, and without its trailing dot when a long link is cut to it.
+TEST(DroppedLink, HostIsTheOneTheComponentReads) {
+    const AnsiEncoder asciiOnly = [](std::u16string_view) { return std::nullopt; };
+    EXPECT_EQ(TypedEntry(u"//\u4f8b.jp/\u4f8b", asciiOnly), "//xn--fsq.jp/%E4%BE%8B");
+    EXPECT_EQ(DroppedLinkEntry(u"https://www.example.com./" + std::u16string(60, u'p'), asciiOnly),
+              "https://www.example.com");
+    // A full stop alone names no host, in whatever script it is written.
+    EXPECT_EQ(DroppedLinkEntry(u"http://\u3002/" + std::u16string(60, u'p'), asciiOnly),
+              std::nullopt);
+}
+
 // Typed text: kept when the code page holds it exactly, else written as a
 // dropped link is, never with look-alikes or question marks.
 TEST(TypedEntry, KeepsExactTextAndConvertsTheRest) {

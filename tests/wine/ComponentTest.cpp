@@ -28,10 +28,6 @@ namespace {
 namespace contract = vgwl::contract;
 using namespace std::chrono_literals;
 
-const std::string kSettings(contract::kSettingsKey);
-const std::string kBlockingOn(contract::kValueBlockingOn);
-const std::string kPopupCount(contract::kValuePopupCount);
-
 // Puts a key's values back as they were when the guard was made: the tests
 // change the front end's settings, and one of them removes the whole key.
 class RegistryKeyGuard {

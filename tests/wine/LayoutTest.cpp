@@ -10,6 +10,7 @@
 #include "PreferencesFixture.h"
 
 #include "app/Splashform.h"
+#include "toolkit/Picture.h"
 
 #include <objbase.h>
 #include <wincodec.h>
@@ -120,17 +121,17 @@ std::string Show(const RECT& rc) {
 
 bool StyleVisible(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
+// A 32-bit top-down bitmap to paint into; `bits` gets its pixels.
+UniqueGdiObject TopDownDib(int width, int height, void** bits) {
+    const BITMAPINFO info = TopDownBitmapInfo(width, height);
+    return UniqueGdiObject(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+}
+
 // How far to the right the control paints anything but its background, when
 // it paints itself `width` pixels wide.
 int InkRight(HWND hwnd, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueGdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueGdiObject dib = TopDownDib(width, height, &bits);
     if (!dib || !bits) {
         return -1;
     }
@@ -351,14 +352,8 @@ bool SaveWindowPicture(HWND hwnd, const std::string& path) {
     GetWindowRect(hwnd, &rc);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    UniqueGdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueGdiObject dib = TopDownDib(width, height, &bits);
     if (!dib || !bits) {
         return false;
     }
@@ -584,16 +579,7 @@ TEST(LayoutFonts, SubstitutesStandInForWinesFonts) {
 // caption would be measured in a substitute.
 TEST(LayoutFonts, WinesOwnFontsAreInstalled) {
     for (const char* face : {"MS Sans Serif", "Tahoma"}) {
-        UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
-        HDC dc = GetDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, font.get());
-        char got[LF_FACESIZE] = {};
-        GetTextFaceA(dc, sizeof(got), got);
-        SelectObject(dc, old);
-        ReleaseDC(nullptr, dc);
-        EXPECT_STREQ(got, face) << "install Debian's fonts-wine (scripts/bootstrap.sh)";
+        EXPECT_EQ(FaceFor(face), face) << "install Debian's fonts-wine (scripts/bootstrap.sh)";
     }
 }
 

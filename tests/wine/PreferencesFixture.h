@@ -58,4 +58,19 @@ private:
     TSelectSound* selectSound_ = nullptr;
 };
 
+// The same, with the program in a scratch folder of its own, so that the
+// white list file the window reads and saves is the test's; the list file
+// and the settings key start and end deleted.
+class ListFolderTest : public PreferencesTest {
+protected:
+    explicit ListFolderTest(std::string name) : name_(std::move(name)) {}
+    void SetUp() override;
+    void TearDown() override;
+    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+
+private:
+    std::string name_;
+    std::string folder_;
+};
+
 }  // namespace vgwl::test

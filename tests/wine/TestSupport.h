@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the Windows tests.
 
+#include "component/Contract.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -14,6 +16,13 @@
 #include <vector>
 
 namespace vgwl::test {
+
+// The registry names the front end, the component and the bridge share, as
+// the registry helpers below take them.
+inline const std::string kSettings(contract::kSettingsKey);
+inline const std::string kBlockingOn(contract::kValueBlockingOn);
+inline const std::string kPopupCount(contract::kValuePopupCount);
+inline const std::string kSerial(contract::kValueWhiteListSerial);
 
 // Folder that holds the program as installed (dist\), with trailing backslash.
 std::string DistDir();

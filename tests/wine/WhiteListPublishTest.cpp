@@ -17,25 +17,9 @@
 namespace vgwl::test {
 namespace {
 
-class WhiteListPublish : public PreferencesTest {
+class WhiteListPublish : public ListFolderTest {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder_ =
-            std::string(temp) + "vgwl-publish-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        DeleteFileA(ListFile().c_str());
-        Services().programPath = folder_ + "VelmoraGWLite.exe";
-        DeleteSettingsKey();
-    }
-    void TearDown() override {
-        PreferencesTest::TearDown();
-        DeleteFileA(ListFile().c_str());
-        RemoveDirectoryA(folder_.c_str());
-        DeleteSettingsKey();
-    }
-    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+    WhiteListPublish() : ListFolderTest("publish") {}
     void WriteList(const std::string& bytes) const {
         std::ofstream out(ListFile(), std::ios::binary | std::ios::trunc);
         out << bytes;

@@ -13,32 +13,18 @@
 namespace vgwl::test {
 namespace {
 
-class WhiteListSerial : public PreferencesTest {
+class WhiteListSerial : public ListFolderTest {
 protected:
+    WhiteListSerial() : ListFolderTest("serial") {}
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "vgwl-serial-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        DeleteFileA(ListFile().c_str());
-        Services().programPath = folder_ + "VelmoraGWLite.exe";
-        DeleteSettingsKey();
+        ListFolderTest::SetUp();
         WriteDword(HKEY_LOCAL_MACHINE, SettingsKey(), "VGWPBStatus", 1);
     }
-    void TearDown() override {
-        PreferencesTest::TearDown();
-        DeleteFileA(ListFile().c_str());
-        RemoveDirectoryA(folder_.c_str());
-        DeleteSettingsKey();
-    }
-    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
     std::optional<DWORD> Serial() const {
         return ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(),
                          std::string(contract::kValueWhiteListSerial));
     }
     void ClickSave() { SendMessageA(Window().RzBitBtn4->Handle(), BM_CLICK, 0, 0); }
-
-    std::string folder_;
 };
 
 TEST_F(WhiteListSerial, RaisedAfterEachPublishAndWrapping) {
