@@ -16,34 +16,29 @@ namespace {
 
 using namespace vgwl::bridge;
 
-class CheckingSink final : public FrameSink {
+void Require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+class Checking final : public FrameSink, public Services {
 public:
     bool Write(std::string_view frame) override {
         std::uint32_t length = 0;
-        std::memcpy(&length, frame.data(), frame.size() < 4 ? 0 : 4);
-        const auto json = nlohmann::json::parse(frame.substr(std::min<std::size_t>(4, frame.size())),
-                                                nullptr, false);
+        Require(frame.size() >= 4);
+        std::memcpy(&length, frame.data(), 4);
+        const auto json = nlohmann::json::parse(frame.substr(4), nullptr, false);
         const auto type = json.is_object() ? json.value("type", "") : "";
-        if (frame.size() < 4 || length != frame.size() - 4 || length > kMaxMessageBytes ||
-            (type != "state" && type != "counted" && type != "error")) {
-            std::abort();
-        }
+        Require(length == frame.size() - 4 && length <= kMaxMessageBytes &&
+                (type == "state" || type == "counted" || type == "error"));
         return true;
     }
-};
-
-class FakeServices final : public Services {
-public:
     State CurrentState() override { return {true, {"example.com", "xn--mnchen-3ya.de", "[::1]"}}; }
     std::optional<std::uint32_t> CountBlocked(const std::string& page,
                                               const std::string& popup) override {
-        if (page.size() > kMaxAddressBytes || popup.size() > kMaxAddressBytes) {
-            std::abort();
-        }
-        if (page == "fail") {
-            return std::nullopt;
-        }
-        return ++count_;
+        Require(page.size() <= kMaxAddressBytes && popup.size() <= kMaxAddressBytes);
+        return page == "fail" ? std::nullopt : std::optional(++count_);
     }
 
 private:
@@ -56,12 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Odd chunk sizes, as a pipe may give them.
     ChunkedSource in(std::string(reinterpret_cast<const char*>(data), size),
                      [](std::size_t pos) { return std::size_t{7} + pos % 13; });
-    CheckingSink out;
-    FakeServices services;
-    StatePublisher publisher(out);
-    const int code = Serve(in, out, publisher, services);
-    if (code != kExitEndOfInput && code != kExitBrokenFrame) {
-        std::abort();
-    }
+    Checking checking;
+    StatePublisher publisher(checking);
+    const int code = Serve(in, checking, publisher, checking);
+    Require(code == kExitEndOfInput || code == kExitBrokenFrame);
     return 0;
 }

@@ -184,6 +184,26 @@ TEST_F(WhiteListPublish, AFileWithoutACountPublishesNothing) {
     EXPECT_FALSE(OpenTable().mapping);
 }
 
+// The bridge's signal: WhiteListSerial is raised (and wraps) after every
+// publish, at start and at each save; not when nothing was published, and a
+// value of the wrong type starts again.
+TEST_F(WhiteListPublish, TheSerialIsRaisedAfterEachPublishAndWraps) {
+    WriteList("1\r\na.test\r\n");
+    WriteDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial, 0xFFFFFFFF);
+    CreateWindow();
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial), 0u) << "at start, wrapping";
+    SendMessageA(Window().RzBitBtn4->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial), 1u) << "at the save";
+}
+
+TEST_F(WhiteListPublish, TheSerialIsUntouchedWithoutAPublishAndRestartsOverAWrongType) {
+    WriteRawValue(HKEY_LOCAL_MACHINE, SettingsKey(), {kSerial, REG_SZ, {'x', 0}});
+    CreateWindow();  // no white list file: no table
+    EXPECT_FALSE(ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial).has_value());
+    SendMessageA(Window().RzBitBtn4->Handle(), BM_CLICK, 0, 0);  // publishes the empty list
+    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial), 1u);
+}
+
 // The component reads the table while it is published, without a lock. A
 // reader hammering it while lists grow and shrink must find under a new
 // count the new list, and under the count before it an entry of the old or
