@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -837,6 +838,36 @@ TEST(InstallerLifecycle, SilentInstallIntoAnotherFolderAndItsUninstall) {
     EXPECT_TRUE(ProcessesNamed("VelmoraGWLite.exe").empty());
 }
 
+BOOL CALLBACK FindPicture(HWND child, LPARAM param) {
+    if (IsWindowVisible(child) && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+        *reinterpret_cast<HWND*>(param) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Whether the side picture of a welcome or finish page shows the product's
+// own art: the splash's navy at its top left, as painted on the screen (the
+// picture's bitmap is the setup's own, out of another process's reach).
+std::string lastPicturePixel;
+bool ShowsOwnPicture(HWND page) {
+    return PumpUntil(
+        [&] {
+            HWND picture = nullptr;
+            EnumChildWindows(page, &FindPicture, reinterpret_cast<LPARAM>(&picture));
+            if (!picture) return false;
+            RECT box{};
+            GetWindowRect(picture, &box);
+            HDC screen = GetDC(nullptr);
+            const COLORREF pixel = GetPixel(screen, box.left + 1, box.top + 1);
+            ReleaseDC(nullptr, screen);
+            lastPicturePixel = std::to_string(pixel);
+            return pixel != CLR_INVALID && std::abs(GetRValue(pixel) - 0x0B) <= 3 &&
+                   std::abs(GetGValue(pixel) - 0x1D) <= 3 && std::abs(GetBValue(pixel) - 0x41) <= 3;
+        },
+        10s);
+}
+
 // The pages as a user sees them: the finish page's two options with their
 // defaults, and the uninstaller's question, answered "No".
 TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSettings) {
@@ -847,6 +878,8 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     EndOnExit endSetup{setup.get()};
     HWND wizard = WaitForWindow(setupCaption, "Next");
     ASSERT_NE(wizard, nullptr) << "no welcome page";
+    EXPECT_TRUE(ShowsOwnPicture(wizard))
+        << "not the product's picture on the welcome page (pixel " << lastPicturePixel << ")";
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Next")) << ChildTexts(wizard);
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Install")) << "no folder page: " << ChildTexts(wizard);
     ASSERT_NE(WaitForWindow(setupCaption, "when I log on"), nullptr)
@@ -857,6 +890,11 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     ASSERT_NE(atLogon, nullptr);
     EXPECT_TRUE(Checked(startNow));
     EXPECT_FALSE(Checked(atLogon));
+    EXPECT_TRUE(ShowsOwnPicture(wizard)) << "not the product's picture on the finish page";
+    for (const char* text : {"chrome://extensions", "about:debugging", "ExtensionInstallForcelist",
+                             "policies.json"}) {
+        EXPECT_NE(ChildContaining(wizard, text), nullptr) << text << " not on the finish page";
+    }
     SetChecked(atLogon, true);
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Finish"));
     ASSERT_EQ(WaitForSingleObject(setup.get(), 30000), WAIT_OBJECT_0);
