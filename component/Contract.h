@@ -33,6 +33,26 @@ inline constexpr std::string_view kValueBlinkOn = "AnimTrayIcon";
 inline constexpr std::string_view kValueRunning = "GatewickRunning";
 inline constexpr std::string_view kValueFirstRun = "VGWPBFirst";
 inline constexpr std::string_view kValuePopupCount = "EPWC";
+// Raised (wrapping) by the front end after each publish of the white list
+// table, so that the browser bridge, which watches the settings key, learns
+// of a new list without polling the table.
+inline constexpr std::string_view kValueWhiteListSerial = "WhiteListSerial";
+
+// Serialises the read-increment-write of EPWC across every process that
+// counts (bridges of several browsers, vgwlblock). An abandoned mutex counts
+// as acquired.
+inline constexpr std::string_view kPopupCountMutex = "Corvantis.VelmoraGWLite.PopupCount";
+
+// The browser bridge: native messaging host name, its manifest beside it,
+// and the extension that may talk to it.
+inline constexpr std::string_view kNativeHostName = "com.corvantis.velmora_gatewick_lite";
+inline constexpr std::string_view kBridgeFileName = "vgwlhost.exe";
+inline constexpr std::string_view kBridgeManifestFileName = "vgwlhost.json";
+inline constexpr std::string_view kExtensionId = "hocjjooaehcbbheljilpafidamikncan";
+// Firefox names the extension by its add-on ID, in a manifest of its own
+// ("allowed_extensions" where Chromium has "allowed_origins").
+inline constexpr std::string_view kFirefoxBridgeManifestFileName = "vgwlhost-firefox.json";
+inline constexpr std::string_view kFirefoxExtensionId = "velmora-gatewick-lite@corvantis.com";
 
 // The component library beside the program, and its registration export.
 inline constexpr std::string_view kComponentFileName = "olvrex.dll";

@@ -30,6 +30,10 @@ check fonts-wine
 check xvfb Xvfb
 check x11-utils xwininfo
 check googletest
+check nlohmann-json3-dev
+# The bridge's protocol is fuzzed with libFuzzer, which comes with clang.
+check clang-14 clang++-14
+check libclang-rt-14-dev
 check pulseaudio pulseaudio
 check pulseaudio-utils parecord
 check sox sox
@@ -37,6 +41,11 @@ check fp-utils chmcmd
 check nsis makensis
 # Locale sources: a test compiles a Russian locale for Wine's code page 1251.
 check locales
+# The browser test: Chromium driven from Node over the DevTools pipe.
+check chromium chromium
+check nodejs node
+# The browser test's second browser: Firefox ESR driven over WebDriver BiDi.
+check firefox-esr firefox-esr
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

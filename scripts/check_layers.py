@@ -3,8 +3,8 @@
 
 The arrows run one way: app -> ui -> settings, notify, whitelist, component
 -> toolkit, with the portable library at the bottom. A subsystem reaches
-another only through the shared names of component/Contract.h. The stand-in
-component and the tools are programs of their own: they may use any
+another only through the shared names of component/Contract.h. The blocking
+component, the browser bridge, the stand-in and the tools are programs of their own: they may use any
 portable header, never the window. Portable sources (not *_win.cpp) never
 include <windows.h>.
 
@@ -16,13 +16,16 @@ import sys
 
 SUBSYSTEMS = {"settings", "notify", "whitelist", "component"}
 SHARED_NAMES = "component/Contract.h"
+# Programs and libraries of their own inside component/: the blocking
+# component, the browser bridge and the registration double.
+PROGRAM_FOLDERS = {"olvrex", "host", "standin"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 WINDOWS_HEADERS = {"windows.h", "shellapi.h", "mmsystem.h", "shlwapi.h", "commctrl.h", "ole2.h"}
 
 
 def layer_of(path: pathlib.Path) -> str:
     parts = path.parts
-    if parts[0] == "component" and len(parts) > 2 and parts[1] == "standin":
+    if parts[0] == "component" and len(parts) > 2 and parts[1] in PROGRAM_FOLDERS:
         return "program"
     if parts[0] == "tools":
         return "program"

@@ -12,9 +12,9 @@ mkdir -p "$root/build"
 if [ ! -f "$root/build/mingw64/build.ninja" ]; then
     say "configuring the Windows build in build/mingw64 (once, about half a minute)"
 fi
-say "building dist/: VelmoraGWLite.exe, olvrex.dll, vgwlblock.exe and the sounds"
+say "building dist/: VelmoraGWLite.exe, olvrex.dll, the browser bridge, vgwlblock.exe and the sounds"
 # Ninja prints one [done/total] line per step when its output is not a terminal.
-nice bash "$root/scripts/build.sh" mingw64 VelmoraGWLite olvrex vgwlblock vgwl_sounds
+nice bash "$root/scripts/build.sh" mingw64 VelmoraGWLite olvrex vgwlhost vgwlblock vgwl_sounds
 
 state="$root/build/run-wine"
 if [ ! -f "$state/prefix/.vgwl-ready" ]; then

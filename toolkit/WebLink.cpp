@@ -1,5 +1,7 @@
 #include "toolkit/WebLink.h"
 
+#include "toolkit/Url.h"
+
 namespace vgwl {
 namespace {
 
@@ -39,9 +41,9 @@ bool IsWebLink(std::u16string_view text) noexcept {
     } else {
         return false;
     }
-    // Something must be named: a host, not at once a path, query or end.
-    if (text.size() == rest || text[rest] == u'/' || text[rest] == u'?' || text[rest] == u'#' ||
-        text[rest] == u'.') {
+    // A host must be named after the beginning, and not begin with a dot.
+    const HostSpan host = FindHost(text);
+    if (host.Empty() || host.end <= rest || text[rest] == u'.') {
         return false;
     }
     for (const char16_t c : text) {

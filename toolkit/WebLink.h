@@ -1,7 +1,7 @@
 #pragma once
 // Web links in dropped text: what a drop target that accepts web links only
 // takes. A web link begins with "http://", "https://" or "www." (in any
-// letter case), names something after that beginning, and is one word: no
+// letter case), names a host after that beginning (toolkit/Url.h), and is one word: no
 // white space and no control character. Text is UTF-16, as the clipboard
 // formats of a drag carry it. Portable: no Windows header.
 

@@ -11,7 +11,7 @@
 // internal error.
 
 #include "component/Contract.h"
-#include "component/standin/olvrex.h"
+#include "component/olvrex/olvrex.h"
 #include "toolkit/FilePaths.h"
 #include "toolkit/Handles.h"
 #include "toolkit/ModuleFile.h"

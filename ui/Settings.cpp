@@ -212,7 +212,32 @@ bool TVMGWLPreferences::RegisterBlockingComponent() {
     return registrar_.Register(services_.programPath);
 }
 
-void TVMGWLPreferences::PublishWhiteList() { publisher_.Publish(services_.programPath); }
+void TVMGWLPreferences::PublishWhiteList() {
+    if (publisher_.Publish(services_.programPath).published) {
+        AnnounceWhiteList();
+    }
+}
+
+void TVMGWLPreferences::AnnounceWhiteList() {
+    try {
+        TRegistry reg = store_.OpenSettingsKey();
+        if (!reg.HasCurrentKey()) {
+            return;
+        }
+        // A value of the wrong type starts again from 0: only a change counts.
+        std::uint32_t serial = 0;
+        try {
+            if (reg.ValueExists(contract::kValueWhiteListSerial)) {
+                serial = static_cast<std::uint32_t>(reg.ReadInteger(contract::kValueWhiteListSerial));
+            }
+        } catch (const RegistryError&) {
+            serial = 0;
+        }
+        reg.WriteInteger(contract::kValueWhiteListSerial, static_cast<std::int32_t>(serial + 1));
+    } catch (const RegistryError&) {
+        // The bridge then sees the list at its next start.
+    }
+}
 
 void TVMGWLPreferences::FormClose(CloseAction& action) {
     Application().HideApplicationWindow();

@@ -150,6 +150,9 @@ public:
 
     // White list.
     void PublishWhiteList();
+    // Raises WhiteListSerial after a publish, so that the browser bridge,
+    // which sleeps until the settings key changes, reads the new table.
+    void AnnounceWhiteList();
     // True when no row of ListView1 has this caption (whole, case-sensitive).
     bool IsNewWhiteListEntry(const std::string& text) const;
     void RzEdit1KeyPress(char& key);

@@ -200,6 +200,9 @@ void TVMGWLPreferences::RzBitBtn4Click() {
     // The table gets what the file now holds, as the reading rule gives it
     // back: the entries just written.
     const WhiteListPublication& published = publisher_.PublishEntries(*entries);
+    if (published.published) {
+        AnnounceWhiteList();
+    }
     if (!published.published) {
         Application().MessageDialog(
             MessageDialogType::Warning,

@@ -1,5 +1,5 @@
 // The installed program and the blocking component: first-run registration
-// of the stand-in component, blocked popups reported through vgwlblock.exe
+// of the component, blocked popups reported through vgwlblock.exe
 // (which waits for the program's answer as the component does), the sound
 // dialog driven from outside, and, with a recording sound sink, the sound
 // that is really played.
@@ -29,7 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSettingsKey(contract::kSettingsKey);
-const std::string kComponentKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Component";
 constexpr char kSoundCaption[] = "Play a sound when a popup window is blocked";
 constexpr char kBlinkCaption[] = "Animate system tray icon when a popup window is blocked";
 // Four rounds of two 300 ms waits.
@@ -66,7 +65,7 @@ struct Popup {
     std::optional<long> answerMs;  // as the tool measured it
 };
 
-// One popup through the stand-in component, as a browser would cause it.
+// One popup through the blocking component, as a browser would cause it.
 Popup BlockPopup(const std::string& address = "http://ads.e2e-notify.example/popup") {
     Popup popup;
     popup.run = RunProcess("\"" + DistDir() + "vgwlblock.exe\" " + address, 60s);
@@ -177,20 +176,22 @@ void StartResident(ProgramDriver& program, const std::string& workingDir = {}) {
 
 TEST(E2eNotifyFirstRun, FirstStartRegistersTheInstalledComponentAndClearsTheMark) {
     SetSetting("VGWPBFirst", 1);
-    const DWORD before =
-        ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount").value_or(0);
+    const std::string chromeHost = "Software\\Google\\Chrome\\NativeMessagingHosts\\" +
+                                   std::string(contract::kNativeHostName);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, chromeHost);
 
     ProgramDriver program;
     ASSERT_NO_FATAL_FAILURE(StartResident(program));
 
     EXPECT_EQ(Setting("VGWPBFirst"), 0u);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), before + 1);
     EXPECT_EQ(Setting("GatewickRunning"), 1u);
-    // The library that registered is the one installed beside the program.
-    const auto registered = ReadText(HKEY_LOCAL_MACHINE, kComponentKey, "Path");
+    // The library that registered is the one installed beside the program:
+    // the browsers are sent to the bridge's manifest there.
+    const auto registered = ReadText(HKEY_LOCAL_MACHINE, chromeHost, nullptr);
     ASSERT_TRUE(registered.has_value());
-    EXPECT_EQ(
-        lstrcmpiA(NormalPath(*registered).c_str(), NormalPath(DistDir() + "olvrex.dll").c_str()), 0)
+    EXPECT_EQ(lstrcmpiA(NormalPath(*registered).c_str(),
+                        NormalPath(DistDir() + "vgwlhost.json").c_str()),
+              0)
         << *registered;
 }
 

@@ -36,7 +36,21 @@ using namespace std::chrono_literals;
 
 const std::string kSetup = VGWL_TEST_SETUP;
 const std::string kSettingsKey(contract::kSettingsKey);
-const std::string kComponentKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Component";
+// Each browser's key for the bridge and the manifest it must name.
+struct HostKey {
+    const char* key;
+    const char* manifest;
+};
+constexpr HostKey kHostKeys[] = {
+    {"Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Chromium\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Mozilla\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost-firefox.json"},
+};
 const std::string kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraGWLite";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -123,6 +137,21 @@ bool KeyExists(HKEY root, const std::string& path) {
     }
     RegCloseKey(key);
     return true;
+}
+
+// Per machine, each browser's key names the manifest installed for it; or,
+// once unregistered, no browser's key is left.
+void ExpectBridgeRegistered(const std::string& dir, bool registered) {
+    for (const HostKey& host : kHostKeys) {
+        if (registered) {
+            EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, host.key, "").value_or("")),
+                      Lower(dir + "\\" + host.manifest))
+                << host.key;
+        } else {
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, host.key)) << host.key;
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, host.key)) << host.key;
+        }
+    }
 }
 
 std::vector<DWORD> ProcessesNamed(const std::string& exeName) {
@@ -613,10 +642,7 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     // The defaults of a first start; the component registered by the setup
     // itself, which clears the mark that would have the program do it.
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 0u);
-    EXPECT_EQ(ReadDword(hklm, kComponentKey, "Registered"), 1u);
-    EXPECT_EQ(ReadDword(hklm, kComponentKey, "RegistrationCount"), 1u);
-    EXPECT_EQ(Lower(ReadString(hklm, kComponentKey, "Path").value_or("")),
-              Lower(dir + "\\olvrex.dll"));
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBStatus"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundNotification"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundIndex"), 0u);
@@ -721,8 +747,8 @@ TEST(InstallerLifecycle, FirstStartFindsNothingMachineWideLeftAndExitRequestEnds
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
 
-    // Registered once, by the setup: the program did not register again.
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 1u);
+    // The setup's registration holds; the program found nothing to do.
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -759,7 +785,7 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     // Registered again by the setup, for a component that may be new.
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 2u);
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
     EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new")) << "a leftover still blocks saves";
     if (PlatformKeepsFileDacls()) {
@@ -802,6 +828,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    ExpectBridgeRegistered(dir, false);
 
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.

@@ -46,10 +46,15 @@ class CheckLayers(unittest.TestCase):
         code, out = run({
             "toolkit/Form_win.cpp": '#include "settings/SettingsStore.h"\n',
             "component/standin/olvrex.cpp": '#include "ui/Settings.h"\n',
+            "component/host/Bridge.cpp": '#include "app/Splashform.h"\n',
+            # The component and the bridge are programs: any subsystem's header.
+            "component/olvrex/olvrex.cpp": '#include "whitelist/WhiteListTable.h"\n',
         })
         self.assertEqual(code, 1)
         self.assertIn("toolkit/Form_win.cpp:1", out)
         self.assertIn("component/standin/olvrex.cpp:1", out)
+        self.assertIn("component/host/Bridge.cpp:1", out)
+        self.assertNotIn("component/olvrex/olvrex.cpp", out)
 
     def test_portable_source_including_windows_fails(self):
         code, out = run({"notify/SoundFiles.cpp": "#include <windows.h>\n"})

@@ -1,11 +1,11 @@
-// The stand-in blocking component and the vgwlblock tool, as installed in
-// dist\, against a scratch front end window and a scratch white list table
-// made by the test.
+// The blocking component and the vgwlblock tool, as installed in dist\,
+// against a scratch front end window and a scratch white list table made by
+// the test.
 
 #include "TestSupport.h"
 
 #include "component/Contract.h"
-#include "component/standin/olvrex.h"
+#include "component/olvrex/olvrex.h"
 #include "toolkit/Handles.h"
 #include "whitelist/WhiteListTable.h"
 
@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <cstring>
 #include <optional>
 #include <regex>
@@ -29,7 +31,6 @@ using namespace std::chrono_literals;
 const std::string kSettings(contract::kSettingsKey);
 const std::string kBlockingOn(contract::kValueBlockingOn);
 const std::string kPopupCount(contract::kValuePopupCount);
-const std::string kComponentKey = "SOFTWARE\\Corvantis\\VelmoraLite\\Version3\\Component";
 
 // Puts a key's values back as they were when the guard was made: the tests
 // change the front end's settings, and one of them removes the whole key.
@@ -116,16 +117,6 @@ bool KeyExists(const std::string& path) {
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &raw) == ERROR_SUCCESS;
     UniqueHkey key(raw);
     return exists;
-}
-
-std::optional<std::string> ReadString(const std::string& path, const std::string& name) {
-    char text[1024] = {};
-    DWORD size = sizeof(text);
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text,
-                     &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::string(text);
 }
 
 // What the scratch front end window saw.
@@ -603,45 +594,70 @@ TEST_F(ComponentExports, BadArgumentsChangeNothing) {
     EXPECT_FALSE(PopupCount().has_value());
 }
 
-// Starts without the component's registration record and puts back whatever
-// was there before.
-class ComponentRegistration : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, kComponentKey)); }
-
-    RegistryKeyGuard guard_{kComponentKey};
+// The bridge's exports: the white list's hosts and the count.
+class BridgeExports : public ComponentExports {
+protected:
+    template <typename Fn>
+    Fn Export(const char* name) {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    }
+    std::vector<std::string> Hosts() {
+        const auto read =
+            Export<OlvrexReadWhiteListHostsFn>(OLVREX_READ_WHITE_LIST_HOSTS_EXPORT);
+        std::uint32_t needed = 0;
+        EXPECT_EQ(read(nullptr, 0, &needed), OLVREX_BUFFER_TOO_SMALL);
+        std::vector<char> buffer(needed, 'x');
+        EXPECT_EQ(read(buffer.data(), needed, &needed), OLVREX_OK);
+        std::vector<std::string> hosts;
+        for (std::size_t pos = 0; pos < buffer.size() && buffer[pos] != '\0';) {
+            hosts.emplace_back(buffer.data() + pos);
+            pos += hosts.back().size() + 1;
+        }
+        EXPECT_EQ(buffer.back(), '\0');
+        return hosts;
+    }
 };
 
-TEST_F(ComponentRegistration, EachCallIsRecordedOnce) {
-    const std::string path = DistDir() + std::string(contract::kComponentFileName);
-    UniqueHmodule module(LoadLibraryA(path.c_str()));
-    ASSERT_TRUE(module) << path;
-    const std::string exportName(contract::kRegisterExport);
-    const auto registerServer = reinterpret_cast<OlvrexDllRegisterServerFn>(
-        reinterpret_cast<void*>(GetProcAddress(module.get(), exportName.c_str())));
-    ASSERT_NE(registerServer, nullptr);
-
-    EXPECT_EQ(registerServer(), S_OK);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "Registered"), 1u);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 1u);
-    const auto when = ReadString(kComponentKey, "RegisteredAt");
-    ASSERT_TRUE(when.has_value());
-    EXPECT_TRUE(std::regex_match(
-        *when, std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z")))
-        << *when;
-    const auto where = ReadString(kComponentKey, "Path");
-    ASSERT_TRUE(where.has_value());
-    EXPECT_TRUE(where->ends_with("\\olvrex.dll")) << *where;
-
-    EXPECT_EQ(registerServer(), S_OK);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount"), 2u);
+TEST_F(BridgeExports, HostsAreTheRuleReductionOfTheEntries) {
+    // The code page's own form of an internationalised entry, as typed.
+    std::string munich(64, '\0');
+    BOOL lossy = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"M\u00fcnchen.de", -1,
+                                           munich.data(), 64, nullptr, &lossy);
+    munich.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    if (lossy || munich.empty()) {
+        GTEST_SKIP() << "the ANSI code page " << GetACP() << " has no u-umlaut";
+    }
+    ScratchTable table({"http://WWW.Example.com:8080/x", "*.example.com", munich, "10.0.0.1",
+                        "bad host!", "", "http://", ".Example.com.", "[::1]"});
+    ASSERT_TRUE(table.Ready());
+    EXPECT_EQ(Hosts(), (std::vector<std::string>{"www.example.com", "example.com",
+                                                 "xn--mnchen-3ya.de", "10.0.0.1", "[::1]"}));
 }
 
-TEST_F(ComponentRegistration, LoadingAloneRegistersNothing) {
-    const std::string path = DistDir() + std::string(contract::kComponentFileName);
-    UniqueHmodule module(LoadLibraryA(path.c_str()));
-    ASSERT_TRUE(module) << path;
-    EXPECT_FALSE(KeyExists(kComponentKey));
+TEST_F(BridgeExports, CountsFromManyThreadsAreNeitherLostNorDoubled) {
+    WriteDword(HKEY_LOCAL_MACHINE, kSettings, kPopupCount, 1000);
+    const auto count = Export<OlvrexCountPopupsFn>(OLVREX_COUNT_POPUPS_EXPORT);
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                std::uint32_t after = 0;
+                if (count(1, &after) != OLVREX_OK) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(PopupCount(), 1200u);
+    std::uint32_t after = 0;
+    EXPECT_EQ(count(0xFFFFFFF0u, &after), OLVREX_OK);
+    EXPECT_EQ(after, 0x7FFFFFFFu) << "the count stops at the largest signed value";
 }
 
 TEST(ComponentTool, WrongArgumentsPrintTheUsage) {

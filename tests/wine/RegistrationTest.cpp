@@ -1,6 +1,7 @@
 // First-run registration of the blocking component from the main window's
-// creation, with the stand-in component as installed in dist\ (it counts its
-// registrations in the registry), and with broken or planted copies of it.
+// creation, with the component's double beside a program folder of its own
+// (it counts its registrations in the registry), and with broken or planted
+// copies of it.
 
 #include "PreferencesFixture.h"
 
@@ -25,7 +26,9 @@ DWORD RegistrationCount() {
     return ReadDword(HKEY_LOCAL_MACHINE, kComponentKey, "RegistrationCount").value_or(0);
 }
 
-std::string InstalledComponent() { return DistDir() + "olvrex.dll"; }
+// The double's folder stands for the program's folder.
+std::string StandInDir() { return VGWL_TEST_STANDIN_DIR; }
+std::string InstalledComponent() { return StandInDir() + "olvrex.dll"; }
 
 std::vector<char> ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -55,7 +58,7 @@ protected:
     void SetUp() override {
         DeleteSettingsKey();
         ASSERT_EQ(GetFileAttributesA(InstalledComponent().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u)
-            << "the stand-in component is not installed in " << DistDir();
+            << "the component's double is not built in " << StandInDir();
         countBefore_ = RegistrationCount();
     }
     void TearDown() override {
@@ -76,7 +79,7 @@ protected:
 
 TEST_F(Registration, FirstRunRegistersOnceAndClearsTheMark) {
     SetFirstRun(1);
-    Services().programPath = DistDir() + "VelmoraGWLite.exe";
+    Services().programPath = StandInDir() + "VelmoraGWLite.exe";
     CreateWindow();
     EXPECT_EQ(Registrations(), 1u);
     EXPECT_EQ(Stored("VGWPBFirst"), 0u);
@@ -89,7 +92,7 @@ TEST_F(Registration, FirstRunRegistersOnceAndClearsTheMark) {
 }
 
 TEST_F(Registration, NoRegistrationWhenTheMarkIsAbsentOrFalse) {
-    Services().programPath = DistDir() + "VelmoraGWLite.exe";
+    Services().programPath = StandInDir() + "VelmoraGWLite.exe";
     WriteDword(HKEY_LOCAL_MACHINE, SettingsKey(), "VGWPBStatus", 1);
     CreateWindow();
     EXPECT_EQ(Registrations(), 0u);

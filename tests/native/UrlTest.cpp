@@ -1,4 +1,4 @@
-#include "component/AddressMatch.h"
+#include "toolkit/Url.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +103,66 @@ TEST(AddressMatch, FirstMatchingEntryIsFound) {
     EXPECT_FALSE(FindWhiteListMatch(entries, "http://badexample.com/").has_value());
     EXPECT_FALSE(FindWhiteListMatch(entries, "http://").has_value());
     EXPECT_FALSE(FindWhiteListMatch({}, "http://example.com").has_value());
+}
+
+TEST(Url, SchemeCountsOnlyAtTheStart) {
+    EXPECT_EQ(ExtractHost("www.example.com/a?u=http://evil.test/"), "www.example.com");
+    EXPECT_EQ(ExtractHost("x y://host.test/"), "x y");
+    EXPECT_EQ(ExtractHost("1http://host.test/"), "1http");
+}
+
+TEST(Url, HostIsFoundInEveryCharacterWidth) {
+    const std::u16string link = u"https://user@B\u00fccher.de:8080/x";
+    const HostSpan span = FindHost(std::u16string_view(link));
+    EXPECT_EQ(link.substr(span.begin, span.end - span.begin), u"B\u00fccher.de");
+    const std::u32string bracket = U"http://[::1";
+    EXPECT_TRUE(FindHost(std::u32string_view(bracket)).Empty());
+}
+
+TEST(Url, AsciiFormOfHosts) {
+    const struct {
+        std::u32string text;
+        bool entry;
+        std::optional<std::string> host;
+    } cases[] = {
+        {U"http://B\u00fccher.DE/", false, "xn--bcher-kva.de"},
+        {U"M\u00fcnchen.de", true, "xn--mnchen-3ya.de"},
+        {U"*.\u043f\u0440\u0438\u043c\u0435\u0440.\u0440\u0444", true,
+         "xn--e1afmkfd.xn--p1ai"},
+        {U"\u4f8b\u3002\u30c6\u30b9\u30c8", false, "xn--fsq.xn--zckzah"},
+        {U"https://Example.COM./", false, "example.com"},
+        {U".example.com", true, "example.com"},
+        {U".example.com", false, ".example.com"},
+        {U"http://", false, std::nullopt},
+        {U"*.", true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AsciiHostOf(c.text, c.entry), c.host) << c.host.value_or("none");
+    }
+}
+
+TEST(Url, PunycodeOfTheStandardsSamples) {
+    // RFC 3492, section 7.1, (A) Arabic and (L) Japanese.
+    EXPECT_EQ(PunycodeOfLabel(U"\u0644\u064a\u0647\u0645\u0627\u0628\u062a\u0643\u0644"
+                              U"\u0645\u0648\u0634\u0639\u0631\u0628\u064a\u061f"),
+              "egbpdaj6bu4bxfgehfvwxn");
+    EXPECT_EQ(PunycodeOfLabel(U"3\u5e74B\u7d44\u91d1\u516b\u5148\u751f"), "3B-ww4c5e180e575a65lsy2b");
+    EXPECT_EQ(PunycodeOfLabel(U"abc"), "abc-");
+}
+
+TEST(Url, Utf8IsDecodedStrictly) {
+    EXPECT_EQ(DecodeUtf8("a\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80"),
+              std::u32string(U"a\u00fc\u20ac\U0001F600"));
+    for (const std::string bad : {"\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                                   "\xF4\x90\x80\x80", "\xFF", "\x80"}) {
+        EXPECT_FALSE(DecodeUtf8(bad).has_value());
+    }
+}
+
+TEST(Url, RuleOnReducedHosts) {
+    EXPECT_TRUE(HostMatchesRule("xn--mnchen-3ya.de", "www.xn--mnchen-3ya.de"));
+    EXPECT_FALSE(HostMatchesRule("0.1", "a.0.1")) << "an IP address is no parent domain";
+    EXPECT_FALSE(HostMatchesRule("", "a.test"));
 }
 
 }  // namespace

@@ -1,0 +1,199 @@
+// The component's registration of the browser bridge, as installed in dist\:
+// exactly the four native messaging host keys naming the manifest beside it
+// written for each browser,
+// per machine or, where that may not be written, per user; nothing left after
+// unregistering; another program's key left alone.
+
+#include "TestSupport.h"
+
+#include "component/Contract.h"
+#include "component/olvrex/olvrex.h"
+#include "toolkit/Handles.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace vgwl::test {
+namespace {
+
+const std::vector<std::string> kBrowserKeys = {"Software\\Google\\Chrome", "Software\\Microsoft\\Edge",
+                                               "Software\\Chromium", "Software\\Mozilla"};
+
+std::string HostKey(const std::string& browser) {
+    return browser + "\\NativeMessagingHosts\\" + std::string(contract::kNativeHostName);
+}
+
+std::string Manifest(const std::string& browser = {}) {
+    return DistDir() + std::string(browser == "Software\\Mozilla"
+                                       ? contract::kFirefoxBridgeManifestFileName
+                                       : contract::kBridgeManifestFileName);
+}
+
+// Every key and value name below `path`, in enumeration order.
+void ListTree(HKEY root, const std::string& path, std::vector<std::string>& out) {
+    UniqueHkey key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+        return;
+    }
+    out.push_back(path);
+    char name[256];
+    DWORD length = sizeof(name);
+    for (DWORD i = 0; RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr,
+                                    nullptr) == ERROR_SUCCESS;
+         ++i, length = sizeof(name)) {
+        out.push_back(path + " = " + std::string(name, length));
+    }
+    for (DWORD i = 0; RegEnumKeyA(key.get(), i, name, sizeof(name)) == ERROR_SUCCESS; ++i) {
+        ListTree(root, path + "\\" + name, out);
+    }
+}
+
+// The browsers' keys in both roots, the machine's first.
+std::vector<std::string> Snapshot() {
+    std::vector<std::string> all;
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        all.push_back(root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU");
+        for (const std::string& browser : kBrowserKeys) {
+            ListTree(root, browser, all);
+        }
+    }
+    return all;
+}
+
+// Everyone may only read a key of the machine (created when missing), as a
+// user without administrator rights; or everything again.
+bool SetKeyAccess(const std::string& path, bool writable) {
+    UniqueHkey key;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, WRITE_DAC, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            writable ? "D:P(A;;KA;;;WD)" : "D:P(A;;KR;;;WD)", SDDL_REVISION_1, &descriptor,
+            nullptr)) {
+        return false;
+    }
+    const LSTATUS status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return status == ERROR_SUCCESS;
+}
+
+class BridgeRegistration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (const std::string& browser : kBrowserKeys) {
+                ASSERT_TRUE(DeleteKeyTree(root, browser));
+            }
+        }
+        // Chrome's key exists, as where Chrome is installed; the others do
+        // not, so registration has to create them and must remove them again.
+        WriteDword(HKEY_LOCAL_MACHINE, kBrowserKeys[0], "Installed", 1);
+        module_.reset(LoadLibraryA((DistDir() + "olvrex.dll").c_str()));
+        ASSERT_TRUE(module_);
+        register_ = Export("DllRegisterServer");
+        unregister_ = Export("DllUnregisterServer");
+        ASSERT_TRUE(register_ && unregister_);
+        before_ = Snapshot();
+    }
+    void TearDown() override {
+        for (const std::string& browser : kBrowserKeys) {
+            DeleteKeyTree(HKEY_LOCAL_MACHINE, browser);
+        }
+    }
+
+    OlvrexDllRegisterServerFn Export(const char* name) {
+        return reinterpret_cast<OlvrexDllRegisterServerFn>(
+            reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    }
+
+    UniqueHmodule module_;
+    OlvrexDllRegisterServerFn register_ = nullptr;
+    OlvrexDllRegisterServerFn unregister_ = nullptr;
+    std::vector<std::string> before_;
+};
+
+TEST_F(BridgeRegistration, PerMachineTwiceThenNothingLeft) {
+    const auto manifest = ReadFileBytes(Manifest());
+    ASSERT_EQ(register_(), S_OK);
+    for (const std::string& browser : kBrowserKeys) {
+        const auto named = ReadRawValue(HKEY_LOCAL_MACHINE, HostKey(browser), "");
+        ASSERT_TRUE(named.has_value()) << browser;
+        EXPECT_EQ(named->type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(std::string(named->bytes.begin(), named->bytes.end()), Manifest(browser) + '\0');
+    }
+    const std::vector<std::string> once = Snapshot();
+    EXPECT_EQ(std::find(once.begin(), once.end(), "HKCU") + 1, once.end()) << "nothing per user";
+    ASSERT_EQ(register_(), S_OK);
+    EXPECT_EQ(Snapshot(), once) << "registering again changes nothing";
+    EXPECT_EQ(ReadFileBytes(Manifest()), manifest) << "the manifest is never rewritten";
+
+    ASSERT_EQ(unregister_(), S_OK);
+    EXPECT_EQ(Snapshot(), before_);
+    ASSERT_EQ(unregister_(), S_OK);
+    EXPECT_EQ(Snapshot(), before_);
+}
+
+TEST_F(BridgeRegistration, PerUserWhereTheMachineMayNotBeWritten) {
+    for (const std::string& browser : kBrowserKeys) {
+        ASSERT_TRUE(SetKeyAccess(browser, false)) << browser;
+    }
+    before_ = Snapshot();
+    const HRESULT registered = register_();
+    const std::vector<std::string> during = Snapshot();
+    const HRESULT unregistered = unregister_();
+    for (const std::string& browser : kBrowserKeys) {
+        EXPECT_TRUE(SetKeyAccess(browser, true)) << browser;
+    }
+
+    EXPECT_EQ(registered, S_OK);
+    EXPECT_EQ(unregistered, S_OK);
+    EXPECT_EQ(Snapshot(), before_);
+    const auto hkcu = std::find(during.begin(), during.end(), "HKCU");
+    for (const std::string& browser : kBrowserKeys) {
+        EXPECT_NE(std::find(hkcu, during.end(), HostKey(browser)), during.end()) << browser;
+        EXPECT_EQ(std::find(during.begin(), hkcu, HostKey(browser)), hkcu) << browser;
+    }
+}
+
+TEST_F(BridgeRegistration, AnotherProgramsKeyIsLeftAlone) {
+    const std::string edge = HostKey(kBrowserKeys[1]);
+    WriteRawValue(HKEY_CURRENT_USER, edge, {"", REG_SZ, {'C', ':', '\\', 'x', '.', 'j', 's', 0}});
+    ASSERT_EQ(unregister_(), S_OK);
+    EXPECT_TRUE(ReadRawValue(HKEY_CURRENT_USER, edge, "").has_value());
+    DeleteKeyTree(HKEY_CURRENT_USER, kBrowserKeys[1]);
+}
+
+TEST_F(BridgeRegistration, ShippedManifestsNameTheBridgeAndTheExtension) {
+    const struct {
+        std::string browser;
+        const char* allowedKey;
+        std::string allowed;
+    } cases[] = {
+        {"Software\\Chromium", "allowed_origins",
+         "chrome-extension://" + std::string(contract::kExtensionId) + "/"},
+        {"Software\\Mozilla", "allowed_extensions", std::string(contract::kFirefoxExtensionId)},
+    };
+    for (const auto& c : cases) {
+        const auto manifest =
+            nlohmann::json::parse(ReadFileBytes(Manifest(c.browser)).value_or(""), nullptr, false);
+        ASSERT_TRUE(manifest.is_object()) << c.browser;
+        EXPECT_EQ(manifest.value("name", ""), std::string(contract::kNativeHostName));
+        EXPECT_EQ(manifest.value("path", ""), std::string(contract::kBridgeFileName));
+        EXPECT_EQ(manifest.value("type", ""), "stdio");
+        EXPECT_EQ(manifest[c.allowedKey], nlohmann::json::array({c.allowed})) << c.browser;
+        // Nothing beyond: each manifest names its own browser's extension only.
+        EXPECT_EQ(manifest.size(), 5u) << c.browser;
+    }
+}
+
+}  // namespace
+}  // namespace vgwl::test
