@@ -287,7 +287,7 @@ def check_wizard(art):
     badge at the same place and size in both (so neither is a crop or a
     stretch of the other)."""
     found = []
-    for name, size in (("wizard.bmp", (164, 314)), ("wizard_144.bmp", (246, 471))):
+    for name, size in (("wizard.bmp", (164, 314)), ("wizard_144.bmp", (245, 458))):
         w, h, px = parse_bmp24(read(os.path.join(art, name)))
         need((w, h) == size, "%s is %dx%d, want %dx%d" % ((name, w, h) + size))
         for corner, want in ((px[0], (10, 28, 64)), (px[w - 1], (10, 28, 64)),

@@ -35,6 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kSetup = VGWL_TEST_SETUP;
+const std::string kArtDir = VGWL_TEST_ART_DIR;
 const std::string kSettingsKey(contract::kSettingsKey);
 // Each browser's key for the bridge and the manifest it must name.
 struct HostKey {
@@ -873,24 +874,60 @@ BOOL CALLBACK FindPicture(HWND child, LPARAM param) {
     return TRUE;
 }
 
-// Whether the side picture of a welcome or finish page shows the product's
-// own art: the splash's navy at its top left, as painted on the screen (the
-// picture's bitmap is the setup's own, out of another process's reach).
-std::string lastPicturePixel;
-bool ShowsOwnPicture(HWND page) {
+// Whether the side picture of a welcome or finish page shows the given
+// picture of the product pixel for pixel, as painted on the screen (the
+// bitmap itself is the setup's, out of another process's reach). Says what
+// differs when it does not.
+std::string pictureDifference;
+bool ShowsPicture(HWND page, const std::string& file) {
+    const std::string bmp = ReadBytes(kArtDir + file).value_or("");
+    if (bmp.size() < 54) {
+        pictureDifference = file + " unreadable";
+        return false;
+    }
+    const auto field = [&](size_t at) {
+        return static_cast<unsigned char>(bmp[at]) | static_cast<unsigned char>(bmp[at + 1]) << 8 |
+               static_cast<unsigned char>(bmp[at + 2]) << 16;
+    };
+    const int width = field(18), height = field(22), offset = field(10);
+    const int stride = (width * 3 + 3) & ~3;
     return PumpUntil(
         [&] {
             HWND picture = nullptr;
             EnumChildWindows(page, &FindPicture, reinterpret_cast<LPARAM>(&picture));
-            if (!picture) return false;
             RECT box{};
-            GetWindowRect(picture, &box);
+            if (!picture || !GetWindowRect(picture, &box)) return false;
+            if (box.right - box.left != width || box.bottom - box.top != height) {
+                pictureDifference = "shown at " + std::to_string(box.right - box.left) + "x" +
+                                    std::to_string(box.bottom - box.top);
+                return false;
+            }
+            // The screen's pixels, top-down 32-bit.
             HDC screen = GetDC(nullptr);
-            const COLORREF pixel = GetPixel(screen, box.left + 1, box.top + 1);
+            HDC copy = CreateCompatibleDC(screen);
+            HBITMAP shot = CreateCompatibleBitmap(screen, width, height);
+            HGDIOBJ old = SelectObject(copy, shot);
+            BitBlt(copy, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
+            SelectObject(copy, old);
+            BITMAPINFO format{};
+            format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+            std::vector<DWORD> shown(static_cast<size_t>(width) * height);
+            GetDIBits(copy, shot, 0, height, shown.data(), &format, DIB_RGB_COLORS);
+            DeleteObject(shot);
+            DeleteDC(copy);
             ReleaseDC(nullptr, screen);
-            lastPicturePixel = std::to_string(pixel);
-            return pixel != CLR_INVALID && std::abs(GetRValue(pixel) - 0x0B) <= 3 &&
-                   std::abs(GetGValue(pixel) - 0x1D) <= 3 && std::abs(GetBValue(pixel) - 0x41) <= 3;
+            int differing = 0;
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const size_t at = offset + static_cast<size_t>(height - 1 - y) * stride + x * 3;
+                    const DWORD want = static_cast<unsigned char>(bmp[at]) |
+                                       static_cast<unsigned char>(bmp[at + 1]) << 8 |
+                                       static_cast<unsigned char>(bmp[at + 2]) << 16;
+                    differing += (shown[static_cast<size_t>(y) * width + x] & 0xFFFFFF) != want;
+                }
+            }
+            pictureDifference = std::to_string(differing) + " pixels differ from " + file;
+            return differing == 0;
         },
         10s);
 }
@@ -905,8 +942,7 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     EndOnExit endSetup{setup.get()};
     HWND wizard = WaitForWindow(setupCaption, "Next");
     ASSERT_NE(wizard, nullptr) << "no welcome page";
-    EXPECT_TRUE(ShowsOwnPicture(wizard))
-        << "not the product's picture on the welcome page (pixel " << lastPicturePixel << ")";
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard.bmp")) << "welcome page: " << pictureDifference;
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Next")) << ChildTexts(wizard);
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Install")) << "no folder page: " << ChildTexts(wizard);
     ASSERT_NE(WaitForWindow(setupCaption, "when I log on"), nullptr)
@@ -917,7 +953,7 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     ASSERT_NE(atLogon, nullptr);
     EXPECT_TRUE(Checked(startNow));
     EXPECT_FALSE(Checked(atLogon));
-    EXPECT_TRUE(ShowsOwnPicture(wizard)) << "not the product's picture on the finish page";
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard.bmp")) << "finish page: " << pictureDifference;
     for (const char* text : {"chrome://extensions", "about:debugging", "ExtensionInstallForcelist",
                              "policies.json"}) {
         EXPECT_NE(ChildContaining(wizard, text), nullptr) << text << " not on the finish page";
@@ -956,6 +992,24 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     EXPECT_FALSE(Exists(dir)) << "the program folder is left";
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
+}
+
+// At 144 DPI the pages show the picture drawn for it, at its own size.
+TEST(InstallerLifecycle, WelcomePageAt144DpiShowsThePictureDrawnForIt) {
+    const std::string desktop = "Control Panel\\Desktop";
+    const std::optional<RawValue> saved = ReadRawValue(HKEY_CURRENT_USER, desktop, "LogPixels");
+    WriteDword(HKEY_CURRENT_USER, desktop, "LogPixels", 144);
+    UniqueKernelHandle setup = StartProcess("\"" + kSetup + "\"");
+    ASSERT_TRUE(setup);
+    EndOnExit endSetup{setup.get()};
+    HWND wizard = WaitForWindow("Velmora Gatewick Lite Setup", "Next");
+    if (saved) {
+        WriteRawValue(HKEY_CURRENT_USER, desktop, *saved);
+    } else {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, desktop.c_str(), "LogPixels");
+    }
+    ASSERT_NE(wizard, nullptr) << "no welcome page";
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard_144.bmp")) << pictureDifference;
 }
 
 }  // namespace
