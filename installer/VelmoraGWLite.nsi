@@ -116,7 +116,7 @@ Var ComponentResult
 ; How to add the browser extension, in the seven lines the large text has;
 ; the administrators' way goes below the two options (AddPolicyNote).
 !define MUI_FINISHPAGE_TEXT_LARGE
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed. Its browser extension is in the folder $\"extension$\" of the program folder.$\r$\nChrome, Edge: open chrome://extensions or edge://extensions, switch on Developer mode, Load unpacked, pick that folder.$\r$\nFirefox: about:debugging, This Firefox, Load Temporary Add-on, pick manifest.json there."
+!define MUI_FINISHPAGE_TEXT "The browser extension is in the folder $\"extension$\" of the program folder.$\r$\nChrome, Edge: open chrome://extensions or edge://extensions, switch on Developer mode, Load unpacked, pick that folder.$\r$\nFirefox: about:debugging, This Firefox, Load Temporary Add-on, pick manifest.json there."
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW AddPolicyNote
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
