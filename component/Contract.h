@@ -49,6 +49,10 @@ inline constexpr std::string_view kNativeHostName = "com.corvantis.velmora_gatew
 inline constexpr std::string_view kBridgeFileName = "vgwlhost.exe";
 inline constexpr std::string_view kBridgeManifestFileName = "vgwlhost.json";
 inline constexpr std::string_view kExtensionId = "hocjjooaehcbbheljilpafidamikncan";
+// Firefox names the extension by its add-on ID, in a manifest of its own
+// ("allowed_extensions" where Chromium has "allowed_origins").
+inline constexpr std::string_view kFirefoxBridgeManifestFileName = "vgwlhost-firefox.json";
+inline constexpr std::string_view kFirefoxExtensionId = "velmora-gatewick-lite@corvantis.com";
 
 // The component library beside the program, and its registration export.
 inline constexpr std::string_view kComponentFileName = "olvrex.dll";

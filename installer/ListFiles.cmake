@@ -1,7 +1,7 @@
 # Lists what the setup installs from the dist folder, for the uninstaller:
 #   cmake -DDIST=<dist> -DOUT=<installed-files.nsh> -DSTAMP=<inputs.txt> -P ListFiles.cmake
 # The same files the setup's recursive File takes (the white list and its
-# save's files excluded).
+# save's companion excluded: they are the users', and stay when asked to).
 # STAMP names every file with its size and time, so that the setup is built
 # again when any of them changes; both are rewritten only when they change.
 

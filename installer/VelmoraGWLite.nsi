@@ -1,7 +1,8 @@
 ; Installer of Velmora Gatewick Lite for every user of a machine, built by
 ; the build with NSIS:
 ;   makensis -DDIST=<dist folder> -DFILELIST=<installed-files.nsh>
-;            -DICON=<mainicon.ico> -DOUTFILE=<setup.exe> VelmoraGWLite.nsi
+;            -DICON=<mainicon.ico> -DART=<resources/art> -DOUTFILE=<setup.exe>
+;            VelmoraGWLite.nsi
 ;
 ; Command line of the setup: /S silent, /D=<folder> (last) another folder,
 ; /RUN start the program when a silent install ends, /LOGON start it at logon.
@@ -95,6 +96,12 @@ Var ComponentResult
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; The side picture of the welcome and finish pages, drawn for 96 DPI; the
+; one drawn for 144 DPI replaces it on a larger screen (PickWizardPicture).
+; Either is fitted to the control, which at those two settings is its size.
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${ART}/wizard.bmp"
+!define MUI_WELCOMEFINISHPAGE_BITMAP_STRETCH FitControl
+!define MUI_CUSTOMFUNCTION_GUIINIT PickWizardPicture
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -106,6 +113,11 @@ Var ComponentResult
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Start ${PRODUCT} when I log on"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_FINISHPAGE_SHOWREADME_FUNCTION WriteStartAtLogon
+; How to add the browser extension, in the seven lines the large text has;
+; the administrators' way goes below the two options (AddPolicyNote).
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_TEXT "The browser extension is in the folder $\"extension$\" of the program folder.$\r$\nChrome, Edge: open chrome://extensions or edge://extensions, switch on Developer mode, Load unpacked, pick that folder.$\r$\nFirefox: about:debugging, This Firefox, Load Temporary Add-on, pick manifest.json there."
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW AddPolicyNote
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -426,6 +438,30 @@ Function StartProgram
     Pop $2
     Pop $1
     Pop $0
+FunctionEnd
+
+; A screen of 120 DPI or more gets the picture drawn for 144 DPI: shrinking
+; it reads better than enlarging the small one.
+Function PickWizardPicture
+    Push $0
+    Push $1
+    System::Call 'user32::GetDC(p 0) p .r0'
+    ; LOGPIXELSY
+    System::Call 'gdi32::GetDeviceCaps(p r0, i 90) i .r1'
+    System::Call 'user32::ReleaseDC(p 0, p r0) i'
+    ${If} $1 >= 120
+        File "/oname=$PLUGINSDIR\modern-wizard.bmp" "${ART}/wizard_144.bmp"
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Below the finish page's options: how an administrator installs the
+; extension for every user.
+Function AddPolicyNote
+    ${NSD_CreateLabel} 120u 148u 195u 44u "Administrators install it for every user through the browsers' policies: ExtensionInstallForcelist for Chrome and Edge, ExtensionSettings in Firefox's policies.json. The README and the help's page on browsers say how."
+    Pop $0
+    SetCtlColors $0 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
 FunctionEnd
 
 ; The same entry the program's "Start with Windows" box writes, for the

@@ -44,6 +44,8 @@ check locales
 # The browser test: Chromium driven from Node over the DevTools pipe.
 check chromium chromium
 check nodejs node
+# The browser test's second browser: Firefox ESR driven over WebDriver BiDi.
+check firefox-esr firefox-esr
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

@@ -281,6 +281,33 @@ def check_listsel(art):
     need(px[2 * w + w // 2] != px[(h - 3) * w + w // 2], "listsel.bmp has no gradient")
 
 
+def check_wizard(art):
+    """The setup's side picture at 96 and 144 DPI: the sizes the page's
+    control has there, the splash's dark blue, and the shield and its red
+    badge at the same place and size in both (so neither is a crop or a
+    stretch of the other)."""
+    found = []
+    for name, size in (("wizard.bmp", (164, 314)), ("wizard_144.bmp", (245, 458))):
+        w, h, px = parse_bmp24(read(os.path.join(art, name)))
+        need((w, h) == size, "%s is %dx%d, want %dx%d" % ((name, w, h) + size))
+        for corner, want in ((px[0], (10, 28, 64)), (px[w - 1], (10, 28, 64)),
+                             (px[-1], (26, 86, 166))):
+            need(max(abs(a - b) for a, b in zip(corner, want)) <= 12,
+                 name + ": corner %s is not the splash's blue %s" % (corner, want))
+        # The shield's blue body and the badge's red, as shares of the area
+        # and as the centre of the blue.
+        blue = [(i % w, i // w) for i, (r, g, b) in enumerate(px) if b > 180 and r < 110
+                and g > 90]
+        red = sum(1 for r, g, b in px if r > 170 and g < 90 and b < 90)
+        need(len(blue) > w * h // 50, name + ": no blue shield")
+        need(red > w * h // 200, name + ": no red badge")
+        found.append((len(blue) / (w * h), sum(y for _, y in blue) / len(blue) / h))
+    (a96, y96), (a144, y144) = found
+    need(abs(a96 - a144) < 0.2 * a96 and abs(y96 - y144) < 0.02,
+         "the 96 and 144 DPI pictures differ: shield share %.3f / %.3f, height %.3f / %.3f"
+         % (a96, a144, y96, y144))
+
+
 def check_splash(path):
     data = read(path)
     need(data[:2] == b"\xFF\xD8", "splash.jpg: no SOI marker")
@@ -415,6 +442,7 @@ def main(argv):
         ("splash.jpg", lambda: check_splash(os.path.join(art, "splash.jpg"))),
         ("button glyphs", lambda: check_glyphs(art)),
         ("listsel.bmp", lambda: check_listsel(art)),
+        ("wizard.bmp/wizard_144.bmp", lambda: check_wizard(art)),
         ("sounds", lambda: check_sounds(sounds)),
     ]
     if regen:

@@ -28,6 +28,9 @@ Files written:
                           buttons at 144 and 192 DPI
   listsel.bmp             237 x 20 24-bit wallpaper behind the selected item
                           of the sound list
+  wizard.bmp              164 x 314 24-bit side picture of the setup's welcome
+                          and finish pages at 96 DPI
+  wizard_144.bmp          the same picture drawn at 245 x 458 for 144 DPI
 
 Transparent key colour of the button glyphs: magenta, RGB (255, 0, 255).
 A button paints every magenta pixel of its glyph as see-through, so no drawn
@@ -872,6 +875,46 @@ def splash():
     return jpeg(W, H, lambda x, y: cv.rgba8(y * W + x)[:3])
 
 
+# The setup's side picture: its control is 109 x 193 dialog units, 164 x 314
+# pixels at 96 DPI and 245 x 458 at 144 DPI (the dialog font's height does not
+# grow by exactly half). Drawn anew at each size rather than scaled, so both stay
+# sharp; the setup picks the one that matches the screen.
+WIZARD_SIZES = {96: (164, 314), 144: (245, 458)}
+
+
+def wizard(dpi):
+    W, H = WIZARD_SIZES[dpi]
+    k = W / 164.0
+    top, bottom = hexc("0a1c40"), hexc("1a56a6")
+    cx, cy = 82 * k, 112 * k
+
+    def background(x, y):
+        c = lerp(top, bottom, y / H)
+        d2 = ((x - cx) ** 2 + (y - cy) ** 2) / ((110.0 * k) ** 2)
+        return lerp(c, (120, 180, 255), 0.22 * math.exp(-d2 * 2.2))
+
+    cv = Canvas(W, H, (0, 0, 0))
+    cv.paint_cov([1.0] * (W * H), background)
+    for i, r in enumerate((120, 150, 180)):
+        cv.fill(stroke(arc(cx, cy, r * k, r * k, 200, 340, 2.0), 1.2 * k), (150, 195, 255),
+                0.07 - 0.015 * i)
+    s = 112 * k
+    draw_shield(cv, cx - s / 2, cy - s * 0.48, s, 2, glow=True)
+    name = "Gatewick"
+    nw = text_width(name, 20 * k, 3.1 * k)
+    vw = text_width("Velmora", 12 * k, 1.8 * k, 0.07)
+    draw_text(cv, "Velmora", (W - vw) / 2, 206 * k, 12 * k, 1.8 * k, (170, 203, 246),
+              tracking=0.07)
+    draw_text(cv, name, (W - nw) / 2, 236 * k, 20 * k, 3.1 * k, (255, 255, 255))
+    lw = text_width("Lite", 12 * k, 2.2 * k, 0.04)
+    bx0, bx1 = (W - lw) / 2 - 9 * k, (W + lw) / 2 + 9 * k
+    cv.fill([rounded_rect(bx0, 248 * k, bx1, 270 * k, 5 * k)],
+            vgrad(hexc("ee4046"), hexc("b3171c"), 248 * k, 270 * k))
+    draw_text(cv, "Lite", (W - lw) / 2, 265 * k, 12 * k, 2.2 * k, (255, 255, 255),
+              tracking=0.04)
+    return bmp24(W, H, lambda x, y: cv.rgba8(y * W + x)[:3])
+
+
 class ScaledCanvas:
     """A canvas drawn in the glyphs' 16-unit coordinates at another size."""
 
@@ -985,6 +1028,8 @@ def build():
             files["glyph_%s%s.bmp" % (name, suffix)] = normal
             files["glyph_%s%s_disabled.bmp" % (name, suffix)] = disabled
     files["splash.jpg"] = splash()
+    files["wizard.bmp"] = wizard(96)
+    files["wizard_144.bmp"] = wizard(144)
     return files
 
 

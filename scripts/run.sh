@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds what the program needs (the program, the stand-in component, the
-# vgwlblock tool and the sounds) and starts it under Wine, on $DISPLAY when
-# set and on a private Xvfb otherwise. Returns when the program ends.
+# Builds what the program needs (the program, the component, the browser
+# bridge, the vgwlblock tool and the sounds) and starts it under Wine, on
+# $DISPLAY when set and on a private Xvfb otherwise. With a display it also
+# starts Debian's Chromium with the extension and the bridge, on a small demo
+# page (scripts/demo.mjs). Returns when the program ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 say() { echo "run: $*"; }
@@ -12,16 +14,28 @@ mkdir -p "$root/build"
 if [ ! -f "$root/build/mingw64/build.ninja" ]; then
     say "configuring the Windows build in build/mingw64 (once, about half a minute)"
 fi
-say "building dist/: VelmoraGWLite.exe, olvrex.dll, the browser bridge, vgwlblock.exe and the sounds"
+targets=(VelmoraGWLite olvrex vgwlhost vgwlblock vgwl_sounds)
+if [ -n "${DISPLAY:-}" ]; then
+    targets+=(vgwl_extension)
+fi
+say "building dist/: ${targets[*]}"
 # Ninja prints one [done/total] line per step when its output is not a terminal.
-nice bash "$root/scripts/build.sh" mingw64 VelmoraGWLite olvrex vgwlhost vgwlblock vgwl_sounds
+nice bash "$root/scripts/build.sh" mingw64 "${targets[@]}"
 
 state="$root/build/run-wine"
 if [ ! -f "$state/prefix/.vgwl-ready" ]; then
     say "preparing a private Wine prefix in build/run-wine (once, about a minute)"
 fi
 bash "$root/scripts/wine-session.sh" start "$state"
-trap 'bash "$root/scripts/wine-session.sh" stop "$state"' EXIT
+demo=
+end_all() {
+    if [ -n "$demo" ]; then
+        kill "$demo" 2>/dev/null || true
+        wait "$demo" 2>/dev/null || true
+    fi
+    bash "$root/scripts/wine-session.sh" stop "$state"
+}
+trap end_all EXIT
 trap 'echo; say "stopping the program and its Wine session"; exit 130' INT TERM
 
 display=${DISPLAY:-}
@@ -55,6 +69,25 @@ fi
 # not only after the program has ended; the session's stop then ends it.
 status=0
 bash "$root/scripts/wine-run.sh" "$state" "$root/dist/VelmoraGWLite.exe" &
-wait $! || status=$?
+program=$!
+if [ -n "${DISPLAY:-}" ]; then
+    cat <<EOF
+run: Chromium opens a demo page (its own profile in build/run-browser) with the
+run:   extension, wired to this program. Try:
+run:   - wait: every 10 s the page tries a popup by itself; nothing opens, you
+run:     hear a sound and the tray icon blinks; the window's counter shows
+run:     each one the next time you open the window
+run:   - the page's button: its hidden second window is stopped too
+run:   - the page's link: it opens, as every click of yours does
+run:   - on the window's White List page add 127.0.0.1 and press Save: the
+run:     page's next tries open; remove it and Save to block them again
+run:   What the page tries and what opens is printed below as "demo:".
+EOF
+    mkdir -p "$root/build/run-browser"
+    node "$root/scripts/demo.mjs" --dist "$root/dist" --state "$state" \
+        --work "$root/build/run-browser" &
+    demo=$!
+fi
+wait $program || status=$?
 say "the program ended with exit code $status"
 exit "$status"

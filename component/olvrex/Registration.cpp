@@ -9,17 +9,24 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vgwl::olvrex {
 namespace {
 
-// Where each browser looks for native messaging hosts, below a root.
-constexpr std::array<const char*, 3> kBrowserFolders = {
-    "Software\\Google\\Chrome\\NativeMessagingHosts",
-    "Software\\Microsoft\\Edge\\NativeMessagingHosts",
-    "Software\\Chromium\\NativeMessagingHosts",
+// Where each browser looks for native messaging hosts, below a root, and
+// the manifest beside the component written for it.
+struct BrowserHost {
+    const char* folder;
+    std::string_view manifest;
 };
+constexpr std::array<BrowserHost, 4> kBrowsers = {{
+    {"Software\\Google\\Chrome\\NativeMessagingHosts", contract::kBridgeManifestFileName},
+    {"Software\\Microsoft\\Edge\\NativeMessagingHosts", contract::kBridgeManifestFileName},
+    {"Software\\Chromium\\NativeMessagingHosts", contract::kBridgeManifestFileName},
+    {"Software\\Mozilla\\NativeMessagingHosts", contract::kFirefoxBridgeManifestFileName},
+}};
 // Kept in our own host key: the keys above it that registration had to
 // create, so that unregistering removes them again and nothing else.
 constexpr char kCreatedKeysValue[] = "CreatedKeys";
@@ -199,17 +206,22 @@ HRESULT RegisterBridge() {
     if (folder.empty()) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    const std::string manifest = folder + std::string(contract::kBridgeManifestFileName);
     // A registration that points a browser at nothing helps nobody.
-    if (!IsFile(manifest) || !IsFile(folder + std::string(contract::kBridgeFileName))) {
+    if (!IsFile(folder + std::string(contract::kBridgeFileName))) {
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
-    for (const char* browser : kBrowserFolders) {
+    for (const BrowserHost& browser : kBrowsers) {
+        if (!IsFile(folder + std::string(browser.manifest))) {
+            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        }
+    }
+    for (const BrowserHost& browser : kBrowsers) {
+        const std::string manifest = folder + std::string(browser.manifest);
         // Per machine when this user may write there, else per user.
-        if (RegisterUnder(HKEY_LOCAL_MACHINE, browser, manifest) == ERROR_SUCCESS) {
+        if (RegisterUnder(HKEY_LOCAL_MACHINE, browser.folder, manifest) == ERROR_SUCCESS) {
             continue;
         }
-        const LSTATUS status = RegisterUnder(HKEY_CURRENT_USER, browser, manifest);
+        const LSTATUS status = RegisterUnder(HKEY_CURRENT_USER, browser.folder, manifest);
         if (status != ERROR_SUCCESS) {
             UnregisterBridge();
             return HRESULT_FROM_WIN32(status);
@@ -223,10 +235,9 @@ HRESULT UnregisterBridge() {
     if (folder.empty()) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    const std::string manifest = folder + std::string(contract::kBridgeManifestFileName);
     for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (const char* browser : kBrowserFolders) {
-            UnregisterUnder(root, browser, manifest);
+        for (const BrowserHost& browser : kBrowsers) {
+            UnregisterUnder(root, browser.folder, folder + std::string(browser.manifest));
         }
     }
     return S_OK;

@@ -1,4 +1,4 @@
-// The whole system in a real browser: Chromium (headless) with the extension,
+// The whole system in a real browser: Chromium or Firefox (headless) with the extension,
 // the bridge vgwlhost.exe and the front end under Wine, web sites on
 // 127.0.0.1 and on 127.0.0.2 (white-listed), and a recording of everything the
 // front end plays (scripts/pulse-null.sh names it in VGWL_SOUND_RECORDING).
@@ -6,6 +6,9 @@
 // shows how many notifications it received.
 //
 //   node system-test.mjs --dist DIR --state WINE_STATE --probe PROBE.exe --work DIR
+//                        [--browser chromium|firefox]
+// The Firefox run ends with a popup stopped in Chromium and one in Firefox
+// at the same moment.
 
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
@@ -14,11 +17,12 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 import { Chromium, waitFor } from './chromium.mjs';
+import { Firefox } from './firefox.mjs';
 import { startSite } from './site.mjs';
 
 const { values: opt } = parseArgs({
   options: { dist: { type: 'string' }, state: { type: 'string' }, probe: { type: 'string' },
-    work: { type: 'string' } },
+    work: { type: 'string' }, browser: { type: 'string', default: 'chromium' } },
 });
 const scripts = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../scripts');
 const wineRun = path.join(scripts, 'wine-run.sh');
@@ -137,21 +141,39 @@ async function run() {
   const host = path.join(opt.work, 'vgwlhost.sh');
   fs.writeFileSync(host, `#!/bin/sh\nexec bash '${wineRun}' '${opt.state}' '${opt.dist}/vgwlhost.exe' "$@"\n`,
     { mode: 0o755 });
-  const browser = await Chromium.launch({
-    profileDir: path.join(opt.work, 'profile'),
-    hostCommand: host,
-    extensionDir: path.join(opt.dist, 'extension'),
-    // Names under .test reach the site on 127.0.0.1.
-    extraArgs: ['--host-resolver-rules=MAP *.test 127.0.0.1'],
-  });
-  cleanups.push(() => browser.close());
-  // Waits until the extension has applied a state the bridge sent.
-  const worker = await browser.extensionWorker();
-  const applied = (description, condition, timeoutMs = 10000) => waitFor(description, () =>
-    browser.evaluate(worker,
-    // The worker's script may not have run yet when it is first reached.
-    `typeof applying !== 'undefined' && applying.then(() => ${condition})`), timeoutMs);
-  await applied('the bridge\'s white list', 'VgwlRules.covers(listed, "127.0.0.2")', 20000);
+  const launchChromium = async (name) => {
+    const chromium = await Chromium.launch({
+      profileDir: path.join(opt.work, name),
+      hostCommand: host,
+      extensionDir: path.join(opt.dist, 'extension'),
+      // Names under .test reach the site on 127.0.0.1.
+      extraArgs: ['--host-resolver-rules=MAP *.test 127.0.0.1'],
+    });
+    cleanups.push(() => chromium.close());
+    const worker = await chromium.extensionWorker();
+    // Has the extension applied a state the bridge sent?
+    chromium.stateApplied = ({ hostListed, blocking }) => chromium.evaluate(worker,
+      // The worker's script may not have run yet when it is first reached.
+      `typeof applying !== 'undefined' && applying.then(() => ${hostListed !== undefined
+        ? `VgwlRules.covers(listed, ${JSON.stringify(hostListed)})` : `blocking === ${blocking}`})`);
+    return chromium;
+  };
+  let browser;
+  if (opt.browser === 'firefox') {
+    browser = await Firefox.launch({
+      profileDir: path.join(opt.work, 'profile'),
+      homeDir: path.join(opt.work, 'home'),
+      hostNames: ['www.example.test', 'badexample.test'],
+      hostCommand: host,
+      extensionDir: path.join(opt.dist, 'extension'),
+    });
+    cleanups.push(() => browser.close());
+  } else {
+    browser = await launchChromium('profile');
+  }
+  const applied = (description, state, timeoutMs = 10000) =>
+    waitFor(description, () => browser.stateApplied(state), timeoutMs);
+  await applied('the bridge\'s white list', { hostListed: '127.0.0.2' }, 20000);
 
   let count = await probe.count();
   let heard = 0;
@@ -248,7 +270,7 @@ async function run() {
 
   // A white list saved on the window reaches the open browser.
   await probe.ask('save 127.0.0.1');
-  await applied('the saved white list', 'VgwlRules.covers(listed, "127.0.0.1")');
+  await applied('the saved white list', { hostListed: '127.0.0.1' });
   await page.navigate(`${plain.origin}/?saved`);
   await page.evaluate('window.popupRun = "saved"; void window.kinds.open()');
   await waitFor('the popup of the site saved', () => browser.pagesWith('/popup/open?saved').length);
@@ -256,18 +278,30 @@ async function run() {
 
   // Blocking switched off on the window: everything opens.
   await probe.ask('blocking 0');
-  await applied('blocking off', 'blocking === false');
+  await applied('blocking off', { blocking: false });
   await page.navigate(`http://badexample.test:${plain.port}/?off`);
   await page.evaluate('window.popupRun = "off"');
   for (const kind of SCRIPT_KINDS) await page.evaluate(`void window.kinds.${kind}()`);
   await waitFor('every popup with blocking off', () =>
     SCRIPT_KINDS.every((k) => browser.pagesWith(`/popup/${k}?off`).length === 1));
   await probe.ask('blocking 1');
-  await applied('blocking on', 'blocking === true');
+  await applied('blocking on', { blocking: true });
   await page.navigate(`http://badexample.test:${plain.port}/?on`);
   assert.equal(await page.evaluate('window.kinds.open()'), null);
   await stoppedOnce('a popup after blocking came back on');
   check('with blocking off everything opens, and nothing is counted');
+  if (opt.browser !== 'firefox') return;
+
+  // Two browsers, one count: a popup stopped in each at the same moment.
+  const chromium = await launchChromium('chromium-profile');
+  await waitFor('Chromium\'s white list', () => chromium.stateApplied({ hostListed: '127.0.0.2' }),
+    20000);
+  const pages = [page, await chromium.newPage()];
+  for (const p of pages) await p.navigate(`http://badexample.test:${plain.port}/?both`);
+  const results = await Promise.all(pages.map((p) => p.evaluate('window.kinds.open()')));
+  assert.deepEqual(results, [null, null]);
+  await waitFor('both popups counted', async () => (await probe.count()) === count + 2);
+  check('a popup stopped in Firefox and one in Chromium at the same moment both count');
 }
 
 let failed = false;

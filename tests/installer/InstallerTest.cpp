@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -34,9 +35,23 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kSetup = VGWL_TEST_SETUP;
+const std::string kArtDir = VGWL_TEST_ART_DIR;
 const std::string kSettingsKey(contract::kSettingsKey);
-const std::string kChromeHostKey =
-    "Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite";
+// Each browser's key for the bridge and the manifest it must name.
+struct HostKey {
+    const char* key;
+    const char* manifest;
+};
+constexpr HostKey kHostKeys[] = {
+    {"Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Chromium\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost.json"},
+    {"Software\\Mozilla\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
+     "vgwlhost-firefox.json"},
+};
 const std::string kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraGWLite";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -123,6 +138,21 @@ bool KeyExists(HKEY root, const std::string& path) {
     }
     RegCloseKey(key);
     return true;
+}
+
+// Per machine, each browser's key names the manifest installed for it; or,
+// once unregistered, no browser's key is left.
+void ExpectBridgeRegistered(const std::string& dir, bool registered) {
+    for (const HostKey& host : kHostKeys) {
+        if (registered) {
+            EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, host.key, "").value_or("")),
+                      Lower(dir + "\\" + host.manifest))
+                << host.key;
+        } else {
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, host.key)) << host.key;
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, host.key)) << host.key;
+        }
+    }
 }
 
 std::vector<DWORD> ProcessesNamed(const std::string& exeName) {
@@ -613,8 +643,7 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     // The defaults of a first start; the component registered by the setup
     // itself, which clears the mark that would have the program do it.
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 0u);
-    EXPECT_EQ(Lower(ReadString(hklm, kChromeHostKey, "").value_or("")),
-              Lower(dir + "\\vgwlhost.json"));
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBStatus"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundNotification"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundIndex"), 0u);
@@ -719,9 +748,8 @@ TEST(InstallerLifecycle, FirstStartFindsNothingMachineWideLeftAndExitRequestEnds
     ASSERT_TRUE(program.Start(dir + "\\VelmoraGWLite.exe"));
     ASSERT_TRUE(program.WaitUntilResident());
 
-    // The component registered the bridge installed beside it.
-    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kChromeHostKey, "").value_or("")),
-              Lower(dir + "\\vgwlhost.json"));
+    // The setup's registration holds; the program found nothing to do.
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -758,8 +786,7 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     // Registered again by the setup, for a component that may be new.
-    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kChromeHostKey, "").value_or("")),
-              Lower(dir + "\\vgwlhost.json"));
+    ExpectBridgeRegistered(dir, true);
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
     EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new")) << "a leftover still blocks saves";
     if (PlatformKeepsFileDacls()) {
@@ -802,7 +829,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kChromeHostKey)) << "the component unregistered";
+    ExpectBridgeRegistered(dir, false);
 
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.
@@ -839,6 +866,72 @@ TEST(InstallerLifecycle, SilentInstallIntoAnotherFolderAndItsUninstall) {
     EXPECT_TRUE(ProcessesNamed("VelmoraGWLite.exe").empty());
 }
 
+BOOL CALLBACK FindPicture(HWND child, LPARAM param) {
+    if (IsWindowVisible(child) && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+        *reinterpret_cast<HWND*>(param) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Whether the side picture of a welcome or finish page shows the given
+// picture of the product pixel for pixel, as painted on the screen (the
+// bitmap itself is the setup's, out of another process's reach). Says what
+// differs when it does not.
+std::string pictureDifference;
+bool ShowsPicture(HWND page, const std::string& file) {
+    const std::string bmp = ReadBytes(kArtDir + file).value_or("");
+    if (bmp.size() < 54) {
+        pictureDifference = file + " unreadable";
+        return false;
+    }
+    const auto field = [&](size_t at) {
+        return static_cast<unsigned char>(bmp[at]) | static_cast<unsigned char>(bmp[at + 1]) << 8 |
+               static_cast<unsigned char>(bmp[at + 2]) << 16;
+    };
+    const int width = field(18), height = field(22), offset = field(10);
+    const int stride = (width * 3 + 3) & ~3;
+    return PumpUntil(
+        [&] {
+            HWND picture = nullptr;
+            EnumChildWindows(page, &FindPicture, reinterpret_cast<LPARAM>(&picture));
+            RECT box{};
+            if (!picture || !GetWindowRect(picture, &box)) return false;
+            if (box.right - box.left != width || box.bottom - box.top != height) {
+                pictureDifference = "shown at " + std::to_string(box.right - box.left) + "x" +
+                                    std::to_string(box.bottom - box.top);
+                return false;
+            }
+            // The screen's pixels, top-down 32-bit.
+            HDC screen = GetDC(nullptr);
+            HDC copy = CreateCompatibleDC(screen);
+            HBITMAP shot = CreateCompatibleBitmap(screen, width, height);
+            HGDIOBJ old = SelectObject(copy, shot);
+            BitBlt(copy, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
+            SelectObject(copy, old);
+            BITMAPINFO format{};
+            format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+            std::vector<DWORD> shown(static_cast<size_t>(width) * height);
+            GetDIBits(copy, shot, 0, height, shown.data(), &format, DIB_RGB_COLORS);
+            DeleteObject(shot);
+            DeleteDC(copy);
+            ReleaseDC(nullptr, screen);
+            int differing = 0;
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const size_t at = offset + static_cast<size_t>(height - 1 - y) * stride + x * 3;
+                    const DWORD want = static_cast<unsigned char>(bmp[at]) |
+                                       static_cast<unsigned char>(bmp[at + 1]) << 8 |
+                                       static_cast<unsigned char>(bmp[at + 2]) << 16;
+                    differing += (shown[static_cast<size_t>(y) * width + x] & 0xFFFFFF) != want;
+                }
+            }
+            pictureDifference = std::to_string(differing) + " pixels differ from " + file;
+            return differing == 0;
+        },
+        10s);
+}
+
 // The pages as a user sees them: the finish page's two options with their
 // defaults, and the uninstaller's question, answered "No".
 TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSettings) {
@@ -849,6 +942,7 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     EndOnExit endSetup{setup.get()};
     HWND wizard = WaitForWindow(setupCaption, "Next");
     ASSERT_NE(wizard, nullptr) << "no welcome page";
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard.bmp")) << "welcome page: " << pictureDifference;
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Next")) << ChildTexts(wizard);
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Install")) << "no folder page: " << ChildTexts(wizard);
     ASSERT_NE(WaitForWindow(setupCaption, "when I log on"), nullptr)
@@ -859,6 +953,11 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     ASSERT_NE(atLogon, nullptr);
     EXPECT_TRUE(Checked(startNow));
     EXPECT_FALSE(Checked(atLogon));
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard.bmp")) << "finish page: " << pictureDifference;
+    for (const char* text : {"chrome://extensions", "about:debugging", "ExtensionInstallForcelist",
+                             "policies.json"}) {
+        EXPECT_NE(ChildContaining(wizard, text), nullptr) << text << " not on the finish page";
+    }
     SetChecked(atLogon, true);
     ASSERT_TRUE(PressWhenReady(wizard, 1, "Finish"));
     ASSERT_EQ(WaitForSingleObject(setup.get(), 30000), WAIT_OBJECT_0);
@@ -893,6 +992,24 @@ TEST(InstallerLifecycle, InteractiveInstallOptionsAndUninstallThatRemovesTheSett
     EXPECT_FALSE(Exists(dir)) << "the program folder is left";
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
+}
+
+// At 144 DPI the pages show the picture drawn for it, at its own size.
+TEST(InstallerLifecycle, WelcomePageAt144DpiShowsThePictureDrawnForIt) {
+    const std::string desktop = "Control Panel\\Desktop";
+    const std::optional<RawValue> saved = ReadRawValue(HKEY_CURRENT_USER, desktop, "LogPixels");
+    WriteDword(HKEY_CURRENT_USER, desktop, "LogPixels", 144);
+    UniqueKernelHandle setup = StartProcess("\"" + kSetup + "\"");
+    ASSERT_TRUE(setup);
+    EndOnExit endSetup{setup.get()};
+    HWND wizard = WaitForWindow("Velmora Gatewick Lite Setup", "Next");
+    if (saved) {
+        WriteRawValue(HKEY_CURRENT_USER, desktop, *saved);
+    } else {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, desktop.c_str(), "LogPixels");
+    }
+    ASSERT_NE(wizard, nullptr) << "no welcome page";
+    EXPECT_TRUE(ShowsPicture(wizard, "wizard_144.bmp")) << pictureDifference;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The component's registration of the browser bridge, as installed in dist\:
-// exactly the three native messaging host keys naming the manifest beside it,
-// per machine or, where that may not be written, per user; nothing left after
+// exactly the four native messaging host keys (Chrome, Edge, Chromium,
+// Firefox), each naming the manifest beside it written for its browser, per
+// machine or, where that may not be written, per user; nothing left after
 // unregistering; another program's key left alone.
 
 #include "TestSupport.h"
@@ -24,13 +25,17 @@ namespace vgwl::test {
 namespace {
 
 const std::vector<std::string> kBrowserKeys = {"Software\\Google\\Chrome", "Software\\Microsoft\\Edge",
-                                               "Software\\Chromium"};
+                                               "Software\\Chromium", "Software\\Mozilla"};
 
 std::string HostKey(const std::string& browser) {
     return browser + "\\NativeMessagingHosts\\" + std::string(contract::kNativeHostName);
 }
 
-std::string Manifest() { return DistDir() + std::string(contract::kBridgeManifestFileName); }
+std::string Manifest(const std::string& browser = {}) {
+    return DistDir() + std::string(browser == "Software\\Mozilla"
+                                       ? contract::kFirefoxBridgeManifestFileName
+                                       : contract::kBridgeManifestFileName);
+}
 
 // Every key and value name below `path`, in enumeration order.
 void ListTree(HKEY root, const std::string& path, std::vector<std::string>& out) {
@@ -129,7 +134,7 @@ TEST_F(BridgeRegistration, PerMachineOrPerUserTwiceThenNothingLeft) {
             const auto named = ReadRawValue(root, HostKey(browser), "");
             ASSERT_TRUE(named.has_value()) << browser;
             EXPECT_EQ(named->type, static_cast<DWORD>(REG_SZ));
-            EXPECT_EQ(std::string(named->bytes.begin(), named->bytes.end()), Manifest() + '\0');
+            EXPECT_EQ(std::string(named->bytes.begin(), named->bytes.end()), Manifest(browser) + '\0');
         }
         EXPECT_EQ(Snapshot(other), inOther);
         const std::vector<std::string> once = Snapshot(root);
@@ -152,14 +157,27 @@ TEST_F(BridgeRegistration, AnotherProgramsKeyIsLeftAlone) {
     DeleteKeyTree(HKEY_CURRENT_USER, kBrowserKeys[1]);
 }
 
-TEST_F(BridgeRegistration, ShippedManifestNamesTheBridgeAndTheExtension) {
-    const auto manifest = nlohmann::json::parse(ReadFileBytes(Manifest()).value_or(""), nullptr, false);
-    ASSERT_TRUE(manifest.is_object());
-    EXPECT_EQ(manifest.value("name", ""), std::string(contract::kNativeHostName));
-    EXPECT_EQ(manifest.value("path", ""), std::string(contract::kBridgeFileName));
-    EXPECT_EQ(manifest.value("type", ""), "stdio");
-    EXPECT_EQ(manifest["allowed_origins"],
-              nlohmann::json::array({"chrome-extension://" + std::string(contract::kExtensionId) + "/"}));
+TEST_F(BridgeRegistration, ShippedManifestsNameTheBridgeAndTheExtension) {
+    const struct {
+        std::string browser;
+        const char* allowedKey;
+        std::string allowed;
+    } cases[] = {
+        {"Software\\Chromium", "allowed_origins",
+         "chrome-extension://" + std::string(contract::kExtensionId) + "/"},
+        {"Software\\Mozilla", "allowed_extensions", std::string(contract::kFirefoxExtensionId)},
+    };
+    for (const auto& c : cases) {
+        const auto manifest =
+            nlohmann::json::parse(ReadFileBytes(Manifest(c.browser)).value_or(""), nullptr, false);
+        ASSERT_TRUE(manifest.is_object()) << c.browser;
+        EXPECT_EQ(manifest.value("name", ""), std::string(contract::kNativeHostName));
+        EXPECT_EQ(manifest.value("path", ""), std::string(contract::kBridgeFileName));
+        EXPECT_EQ(manifest.value("type", ""), "stdio");
+        EXPECT_EQ(manifest[c.allowedKey], nlohmann::json::array({c.allowed})) << c.browser;
+        // Nothing beyond: each manifest names its own browser's extension only.
+        EXPECT_EQ(manifest.size(), 5u) << c.browser;
+    }
 }
 
 }  // namespace

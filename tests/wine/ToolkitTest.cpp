@@ -419,7 +419,9 @@ TEST(ToolkitModuleFile, NamesTheProgramAndALibraryBeyondMaxPath) {
     fs::create_directories(folder, error);
     ASSERT_FALSE(error) << error.message();
     const std::string copy = folder + "\\olvrex.dll";
-    fs::copy_file(DistDir() + "olvrex.dll", copy, error);
+    // Over a copy an earlier run may have left: Wine reuses process ids, and
+    // removing a path this long can fail there.
+    fs::copy_file(DistDir() + "olvrex.dll", copy, fs::copy_options::overwrite_existing, error);
     ASSERT_FALSE(error) << error.message();
     // The "A" loader refuses such a path; the wide one takes it.
     HMODULE module = LoadLibraryW(fs::path(copy).wstring().c_str());
