@@ -21,6 +21,23 @@ export async function waitFor(description, check, timeoutMs = 10000, everyMs = 2
   }
 }
 
+// One command awaiting its answer: entered in `pending` under its id until
+// the answer, or the timeout, settles it.
+export function request(pending, id, method, timeoutMs, write) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => {
+      pending.delete(id);
+      reject(new Error(`${method}: no answer in ${timeoutMs} ms`));
+    }, timeoutMs);
+    pending.set(id, {
+      method,
+      resolve: (v) => (clearTimeout(timer), resolve(v)),
+      reject: (e) => (clearTimeout(timer), reject(e)),
+    });
+    write();
+  });
+}
+
 export class Chromium {
   // profileDir: a fresh folder; hostCommand: the executable the host
   // manifest names (null for none); extensionDir: loaded unpacked (or none).
@@ -109,18 +126,8 @@ export class Chromium {
     if (this.exited) return Promise.reject(new Error('Chromium ended'));
     const id = this.nextId++;
     const message = { id, method, params, ...(sessionId ? { sessionId } : {}) };
-    return new Promise((resolve, reject) => {
-      const timer = setTimeout(() => {
-        this.pending.delete(id);
-        reject(new Error(`${method}: no answer in ${timeoutMs} ms`));
-      }, timeoutMs);
-      this.pending.set(id, {
-        method,
-        resolve: (v) => (clearTimeout(timer), resolve(v)),
-        reject: (e) => (clearTimeout(timer), reject(e)),
-      });
-      this.child.stdio[3].write(`${JSON.stringify(message)}\0`);
-    });
+    return request(this.pending, id, method, timeoutMs,
+      () => this.child.stdio[3].write(`${JSON.stringify(message)}\0`));
   }
 
   // Evaluates an expression in a session; its value, or the thrown text.

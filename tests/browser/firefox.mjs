@@ -7,7 +7,7 @@
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { HOST_NAME, waitFor } from './chromium.mjs';
+import { HOST_NAME, request, waitFor } from './chromium.mjs';
 
 export const FIREFOX_EXTENSION_ID = 'velmora-gatewick-lite@corvantis.com';
 
@@ -109,18 +109,8 @@ export class Firefox {
   send(method, params = {}, timeoutMs = 15000) {
     if (this.exited) return Promise.reject(new Error('Firefox ended'));
     const id = this.nextId++;
-    return new Promise((resolve, reject) => {
-      const timer = setTimeout(() => {
-        this.pending.delete(id);
-        reject(new Error(`${method}: no answer in ${timeoutMs} ms`));
-      }, timeoutMs);
-      this.pending.set(id, {
-        method,
-        resolve: (v) => (clearTimeout(timer), resolve(v)),
-        reject: (e) => (clearTimeout(timer), reject(e)),
-      });
-      this.socket.send(JSON.stringify({ id, method, params }));
-    });
+    return request(this.pending, id, method, timeoutMs,
+      () => this.socket.send(JSON.stringify({ id, method, params })));
   }
 
   // The value of a script in a context, carried as JSON.
