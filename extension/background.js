@@ -31,6 +31,10 @@ let blocking = true; // until the bridge or the stored state says otherwise
 let listed = new Set();
 let applying = Promise.resolve();
 const queued = []; // reports made while the bridge was away
+// Reports sent over the open port and not yet answered: the bridge answers
+// each one ("counted", or an error), in order. A port that closes may have
+// taken some with it before the browser noticed; they go again on the next.
+let unanswered = [];
 const buckets = new Map();
 
 // ------------------------------------------------------------ the state
@@ -99,6 +103,7 @@ const restored = chrome.storage.local.get(['blocking', 'hosts']).then((stored) =
 
 function onHostMessage(message) {
   retryMs = RETRY_FIRST_MS;
+  if (message && (message.type === 'counted' || message.type === 'error')) unanswered.shift();
   if (message && message.type === 'error') {
     console.warn('Velmora Gatewick Lite bridge:', message.reason);
   }
@@ -122,11 +127,22 @@ function connect() {
   opened.onDisconnect.addListener(() => {
     const why = chrome.runtime.lastError;
     if (why) console.warn('Velmora Gatewick Lite: bridge gone:', why.message);
-    if (port === opened) port = null;
+    if (port === opened) {
+      port = null;
+      queued.unshift(...unanswered.slice(-MAX_QUEUED));
+      queued.splice(MAX_QUEUED);
+      unanswered = [];
+    }
     scheduleReconnect();
   });
   opened.postMessage({ type: 'hello' });
-  while (queued.length && port === opened) opened.postMessage(queued.shift());
+  while (queued.length && port === opened) send(queued.shift());
+}
+
+function send(message) {
+  port.postMessage(message);
+  unanswered.push(message);
+  if (unanswered.length > MAX_QUEUED) unanswered.shift();
 }
 
 function scheduleReconnect() {
@@ -157,7 +173,7 @@ function report(sender, popup) {
   };
   try {
     if (port) {
-      port.postMessage(message);
+      send(message);
       return;
     }
   } catch {

@@ -103,7 +103,18 @@
     heldFirst = heldLast = null;
     heldCount = 0;
   };
-  apply(W.postMessage, W, ['vgwl-relay/1', '*', [channel.port2]]);
+  // The port is posted once, when the relay is known to listen. Both scripts
+  // run before the page's, but Firefox may run either first (each waits for
+  // its own compilation), so each announces itself with a synchronous event
+  // and whichever comes second hears the other at once.
+  const addListener = EventTarget.prototype.addEventListener;
+  const removeListener = EventTarget.prototype.removeEventListener;
+  const offer = () => {
+    apply(removeListener, W, ['vgwl-relay-hello', offer, true]);
+    apply(W.postMessage, W, ['vgwl-relay/1', '*', [channel.port2]]);
+  };
+  apply(addListener, W, ['vgwl-relay-hello', offer, true]);
+  apply(nativeDispatch, W, [new Event('vgwl-blocker-ready')]);
 
   // A popup the page tried by itself: stopped and reported, or held until
   // the relay answers the question the first one asks.

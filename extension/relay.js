@@ -67,6 +67,9 @@
     });
   }
 
+  // The blocker posts its port when it hears that this listens; it may have
+  // started before this or start after (then it says so, and hears this).
+  const hello = () => dispatchEvent(new Event('vgwl-relay-hello'));
   addEventListener(
     'message',
     (event) => {
@@ -75,7 +78,10 @@
       event.stopImmediatePropagation();
       port = event.ports[0];
       port.onmessage = onBlocker;
+      removeEventListener('vgwl-blocker-ready', hello, true);
     },
     true,
   );
+  addEventListener('vgwl-blocker-ready', hello, true);
+  hello();
 })();

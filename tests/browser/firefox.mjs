@@ -128,11 +128,13 @@ export class Firefox {
   }
 
   // Whether the extension has applied a state: the host on its white list,
-  // or the switch (with the blocker registered exactly while it is on).
+  // or the switch; either way with the blocker registered exactly while
+  // blocking is on (the state is stored before the blocker is registered).
   async stateApplied({ hostListed, blocking }) {
     const state = await this.evaluate(this.chrome, STATE_PROBE);
+    if ((state.registered > 0) !== (state.blocking !== false)) return false;
     if (hostListed !== undefined) return (state.hosts || []).includes(hostListed);
-    return state.blocking === blocking && (state.registered > 0) === blocking;
+    return state.blocking === blocking;
   }
 
   async newPage() {
