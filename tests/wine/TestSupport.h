@@ -40,9 +40,11 @@ ProcessResult RunProcess(const std::string& commandLine,
                          std::chrono::milliseconds timeout = std::chrono::seconds(60),
                          const std::string& workingDir = {});
 
-// Pumps messages until the predicate holds or the timeout passes.
+// Pumps messages until the predicate holds or the timeout passes. The
+// default is long because a loaded machine can take seconds over what is
+// quick on a quiet one; a wait that succeeds ends at once.
 bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // Closes a window (WM_CLOSE, posted) if the guarded scope has not ended in
 // time, and if that does not end it either, posts WM_QUIT to the window's
