@@ -25,6 +25,8 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <functional>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,21 +39,11 @@ using namespace std::chrono_literals;
 const std::string kSetup = VGWL_TEST_SETUP;
 const std::string kArtDir = VGWL_TEST_ART_DIR;
 const std::string kSettingsKey(contract::kSettingsKey);
-// Each browser's key for the bridge and the manifest it must name.
-struct HostKey {
-    const char* key;
-    const char* manifest;
-};
-constexpr HostKey kHostKeys[] = {
-    {"Software\\Google\\Chrome\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
-     "vgwlhost.json"},
-    {"Software\\Microsoft\\Edge\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
-     "vgwlhost.json"},
-    {"Software\\Chromium\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
-     "vgwlhost.json"},
-    {"Software\\Mozilla\\NativeMessagingHosts\\com.corvantis.velmora_gatewick_lite",
-     "vgwlhost-firefox.json"},
-};
+// Which keys the component writes for which browser is its own test
+// (BridgeRegistration); here that the setup registers the installed copy and
+// the uninstaller removes it, as seen in Chrome's key.
+const std::string kBridgeKey =
+    "Software\\Google\\Chrome\\NativeMessagingHosts\\" + std::string(contract::kNativeHostName);
 const std::string kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraGWLite";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -140,19 +132,10 @@ bool KeyExists(HKEY root, const std::string& path) {
     return true;
 }
 
-// Per machine, each browser's key names the manifest installed for it; or,
-// once unregistered, no browser's key is left.
-void ExpectBridgeRegistered(const std::string& dir, bool registered) {
-    for (const HostKey& host : kHostKeys) {
-        if (registered) {
-            EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, host.key, "").value_or("")),
-                      Lower(dir + "\\" + host.manifest))
-                << host.key;
-        } else {
-            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, host.key)) << host.key;
-            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, host.key)) << host.key;
-        }
-    }
+// Per machine, the bridge's key names the installed manifest.
+void ExpectBridgeRegistered(const std::string& dir) {
+    EXPECT_EQ(Lower(ReadString(HKEY_LOCAL_MACHINE, kBridgeKey, "").value_or("")),
+              Lower(dir + "\\" + std::string(contract::kBridgeManifestFileName)));
 }
 
 std::vector<DWORD> ProcessesNamed(const std::string& exeName) {
@@ -563,20 +546,6 @@ UniqueKernelHandle StartProcess(const std::string& commandLine) {
     return UniqueKernelHandle(pi.hProcess);
 }
 
-// The process that started another one.
-DWORD ParentOf(DWORD pid) {
-    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL ok = Process32First(snapshot.get(), &entry); ok;
-         ok = Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == pid) {
-            return entry.th32ParentProcessID;
-        }
-    }
-    return 0;
-}
-
 // The program the setup started runs as the logged-on user with the shell's
 // token, never the setup's: the shell's own process started it. (Wine gives
 // every process the same elevated token, so there the parent is what tells a
@@ -584,7 +553,16 @@ DWORD ParentOf(DWORD pid) {
 void ExpectStartedByTheShell(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    UniqueKernelHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ParentOf(pid)));
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    BOOL found = Process32First(snapshot.get(), &entry);
+    while (found && entry.th32ProcessID != pid) {
+        found = Process32Next(snapshot.get(), &entry);
+    }
+    ASSERT_TRUE(found) << "the program ended";
+    UniqueKernelHandle parent(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ParentProcessID));
     char image[MAX_PATH] = {};
     DWORD size = MAX_PATH;
     ASSERT_TRUE(parent && QueryFullProcessImageNameA(parent.get(), 0, image, &size));
@@ -643,7 +621,7 @@ TEST(InstallerLifecycle, SilentInstallPutsEverythingInPlace) {
     // The defaults of a first start; the component registered by the setup
     // itself, which clears the mark that would have the program do it.
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBFirst"), 0u);
-    ExpectBridgeRegistered(dir, true);
+    ExpectBridgeRegistered(dir);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "VGWPBStatus"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundNotification"), 1u);
     EXPECT_EQ(ReadDword(hklm, kSettingsKey, "SoundIndex"), 0u);
@@ -749,7 +727,7 @@ TEST(InstallerLifecycle, FirstStartFindsNothingMachineWideLeftAndExitRequestEnds
     ASSERT_TRUE(program.WaitUntilResident());
 
     // The setup's registration holds; the program found nothing to do.
-    ExpectBridgeRegistered(dir, true);
+    ExpectBridgeRegistered(dir);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "GatewickRunning"), 1u);
 
@@ -786,7 +764,7 @@ TEST(InstallerLifecycle, ReinstallOverARunningCopyKeepsSettingsAndWhiteList) {
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus"), 0u);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBFirst"), 0u);
     // Registered again by the setup, for a component that may be new.
-    ExpectBridgeRegistered(dir, true);
+    ExpectBridgeRegistered(dir);
     EXPECT_EQ(ReadBytes(dir + "\\gwwhitelist.dat"), kSavedWhiteList);
     EXPECT_FALSE(Exists(dir + "\\gwwhitelist.dat.new")) << "a leftover still blocks saves";
     if (PlatformKeepsFileDacls()) {
@@ -829,7 +807,7 @@ TEST(InstallerLifecycle, SilentUninstallEndsTheProgramAndRemovesWhatWasInstalled
     EXPECT_FALSE(Exists(Shortcut()));
     EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, kRunKey, "VelmoraGWLite").has_value());
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    ExpectBridgeRegistered(dir, false);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kBridgeKey)) << "the bridge is still registered";
 
     // Run silently, it keeps the user's data, and marks the component for
     // registration by the next installation's first start.
@@ -874,62 +852,63 @@ BOOL CALLBACK FindPicture(HWND child, LPARAM param) {
     return TRUE;
 }
 
+// A bitmap's pixels, top-down, as 0x00RRGGBB.
+std::vector<DWORD> Pixels(HDC dc, HBITMAP bitmap, int width, int height) {
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    GetDIBits(dc, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
+    for (DWORD& pixel : pixels) {
+        pixel &= 0xFFFFFF;
+    }
+    return pixels;
+}
+
 // Whether the side picture of a welcome or finish page shows the given
 // picture of the product pixel for pixel, as painted on the screen (the
 // bitmap itself is the setup's, out of another process's reach). Says what
 // differs when it does not.
 std::string pictureDifference;
 bool ShowsPicture(HWND page, const std::string& file) {
-    const std::string bmp = ReadBytes(kArtDir + file).value_or("");
-    if (bmp.size() < 54) {
+    UniqueGdiObject art(LoadImageA(nullptr, (kArtDir + file).c_str(), IMAGE_BITMAP, 0, 0,
+                                   LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    BITMAP size{};
+    if (!art || !GetObjectA(art.get(), sizeof(size), &size)) {
         pictureDifference = file + " unreadable";
         return false;
     }
-    const auto field = [&](size_t at) {
-        return static_cast<unsigned char>(bmp[at]) | static_cast<unsigned char>(bmp[at + 1]) << 8 |
-               static_cast<unsigned char>(bmp[at + 2]) << 16;
-    };
-    const int width = field(18), height = field(22), offset = field(10);
-    const int stride = (width * 3 + 3) & ~3;
-    return PumpUntil(
+    const int width = size.bmWidth, height = size.bmHeight;
+    HDC screen = GetDC(nullptr);
+    const std::vector<DWORD> want = Pixels(screen, static_cast<HBITMAP>(art.get()), width, height);
+    const bool shown = PumpUntil(
         [&] {
             HWND picture = nullptr;
             EnumChildWindows(page, &FindPicture, reinterpret_cast<LPARAM>(&picture));
             RECT box{};
-            if (!picture || !GetWindowRect(picture, &box)) return false;
+            if (!picture || !GetWindowRect(picture, &box)) {
+                return false;
+            }
             if (box.right - box.left != width || box.bottom - box.top != height) {
                 pictureDifference = "shown at " + std::to_string(box.right - box.left) + "x" +
                                     std::to_string(box.bottom - box.top);
                 return false;
             }
-            // The screen's pixels, top-down 32-bit.
-            HDC screen = GetDC(nullptr);
             HDC copy = CreateCompatibleDC(screen);
-            HBITMAP shot = CreateCompatibleBitmap(screen, width, height);
-            HGDIOBJ old = SelectObject(copy, shot);
+            UniqueGdiObject shot(CreateCompatibleBitmap(screen, width, height));
+            HGDIOBJ old = SelectObject(copy, shot.get());
             BitBlt(copy, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
             SelectObject(copy, old);
-            BITMAPINFO format{};
-            format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-            std::vector<DWORD> shown(static_cast<size_t>(width) * height);
-            GetDIBits(copy, shot, 0, height, shown.data(), &format, DIB_RGB_COLORS);
-            DeleteObject(shot);
             DeleteDC(copy);
-            ReleaseDC(nullptr, screen);
-            int differing = 0;
-            for (int y = 0; y < height; ++y) {
-                for (int x = 0; x < width; ++x) {
-                    const size_t at = offset + static_cast<size_t>(height - 1 - y) * stride + x * 3;
-                    const DWORD want = static_cast<unsigned char>(bmp[at]) |
-                                       static_cast<unsigned char>(bmp[at + 1]) << 8 |
-                                       static_cast<unsigned char>(bmp[at + 2]) << 16;
-                    differing += (shown[static_cast<size_t>(y) * width + x] & 0xFFFFFF) != want;
-                }
-            }
+            const std::vector<DWORD> seen =
+                Pixels(screen, static_cast<HBITMAP>(shot.get()), width, height);
+            const auto differing = std::inner_product(seen.begin(), seen.end(), want.begin(), 0,
+                                                      std::plus<>(), std::not_equal_to<>());
             pictureDifference = std::to_string(differing) + " pixels differ from " + file;
             return differing == 0;
         },
         10s);
+    ReleaseDC(nullptr, screen);
+    return shown;
 }
 
 // The pages as a user sees them: the finish page's two options with their

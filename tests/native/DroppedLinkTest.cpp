@@ -126,8 +126,10 @@ TEST(DroppedLink, WhatIsNoEntryGivesNone) {
     EXPECT_EQ(DroppedLinkEntry(u"http://\u00e9.fr/", failing), "http://xn--9ca.fr/");
 }
 
-// The host is the link's own: a "http://" in a path or query names none.
-TEST(DroppedLink, TheHostIsTheLinksOwnWhateverItsQueryHolds) {
+// The host is the link's own, as the blocking component reads it: a
+// "http://" in a path or query names none, and a long link is cut to its host
+// without the trailing dot.
+TEST(DroppedLink, TheHostIsTheLinksOwnAsTheComponentReadsIt) {
     const std::vector<std::pair<std::u16string, std::optional<std::string>>> cases = {
         // Over 63 characters, so shortened: to its own host, not evil.example.
         {u"www.example.com/redirect/with/a/rather/long/path?target=http://evil.example/"
@@ -136,9 +138,12 @@ TEST(DroppedLink, TheHostIsTheLinksOwnWhateverItsQueryHolds) {
         {u"https://www.example.com/redirect/with/a/rather/long/path?to=http://evil.example/",
          "https://www.example.com"},
         {u"www.b\u00fccher.de/go?to=http://x.com/", "www.xn--bcher-kva.de/go?to=http://x.com/"},
-        // No host to be found: passed over.
+        {u"https://www.example.com./" + std::u16string(60, u'p'), "https://www.example.com"},
+        // No host to be found: passed over; a full stop alone names none, in
+        // whatever script it is written.
         {u"http://user@:8080/" + std::u16string(60, u'p'), std::nullopt},
         {u"http://@/x", std::nullopt},
+        {u"http://\u3002/" + std::u16string(60, u'p'), std::nullopt},
     };
     const AnsiEncoder asciiOnly = [](std::u16string_view) { return std::nullopt; };
     for (const auto& [link, entry] : cases) {
@@ -147,23 +152,13 @@ TEST(DroppedLink, TheHostIsTheLinksOwnWhateverItsQueryHolds) {
     }
 }
 
-// The host is read as the blocking component reads it: after a leading "//"
-// too, and without its trailing dot when a long link is cut to it.
-TEST(DroppedLink, HostIsTheOneTheComponentReads) {
-    const AnsiEncoder asciiOnly = [](std::u16string_view) { return std::nullopt; };
-    EXPECT_EQ(TypedEntry(u"//\u4f8b.jp/\u4f8b", asciiOnly), "//xn--fsq.jp/%E4%BE%8B");
-    EXPECT_EQ(DroppedLinkEntry(u"https://www.example.com./" + std::u16string(60, u'p'), asciiOnly),
-              "https://www.example.com");
-    // A full stop alone names no host, in whatever script it is written.
-    EXPECT_EQ(DroppedLinkEntry(u"http://\u3002/" + std::u16string(60, u'p'), asciiOnly),
-              std::nullopt);
-}
-
 // Typed text the code page cannot hold is written as a dropped link is
 // (what it holds is kept: TypedUnderCodePage1251), never with look-alikes.
 TEST(TypedEntry, ConvertsWhatTheCodePageCannotHold) {
     EXPECT_EQ(TypedEntry(u"\u043f\u0440\u0430\u0432\u0434\u0430.ru/\u00e9", Latin1),
               "xn--80aafi6cg.ru/%C3%A9");
+    // The component reads a host after a leading "//" too.
+    EXPECT_EQ(TypedEntry(u"//\u4f8b.jp/\u4f8b", Latin1), "//xn--fsq.jp/%E4%BE%8B");
     EXPECT_EQ(TypedEntry(std::u16string(u"a.example") + char16_t(0xDC00), Latin1), std::nullopt);
 }
 

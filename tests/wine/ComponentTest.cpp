@@ -597,21 +597,6 @@ protected:
     Fn Export(const char* name) {
         return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
     }
-    std::vector<std::string> Hosts() {
-        const auto read =
-            Export<OlvrexReadWhiteListHostsFn>(OLVREX_READ_WHITE_LIST_HOSTS_EXPORT);
-        std::uint32_t needed = 0;
-        EXPECT_EQ(read(nullptr, 0, &needed), OLVREX_BUFFER_TOO_SMALL);
-        std::vector<char> buffer(needed, 'x');
-        EXPECT_EQ(read(buffer.data(), needed, &needed), OLVREX_OK);
-        std::vector<std::string> hosts;
-        for (std::size_t pos = 0; pos < buffer.size() && buffer[pos] != '\0';) {
-            hosts.emplace_back(buffer.data() + pos);
-            pos += hosts.back().size() + 1;
-        }
-        EXPECT_EQ(buffer.back(), '\0');
-        return hosts;
-    }
 };
 
 TEST_F(BridgeExports, HostsAreTheRuleReductionOfTheEntries) {
@@ -622,8 +607,19 @@ TEST_F(BridgeExports, HostsAreTheRuleReductionOfTheEntries) {
     ScratchTable table({"http://WWW.Example.com:8080/x", "*.example.com", "M\xfcnchen.de",
                         "10.0.0.1", "bad host!", "", "http://", ".Example.com.", "[::1]"});
     ASSERT_TRUE(table.Ready());
-    EXPECT_EQ(Hosts(), (std::vector<std::string>{"www.example.com", "example.com",
-                                                 "xn--mnchen-3ya.de", "10.0.0.1", "[::1]"}));
+    const auto read = Export<OlvrexReadWhiteListHostsFn>(OLVREX_READ_WHITE_LIST_HOSTS_EXPORT);
+    std::uint32_t needed = 0;
+    ASSERT_EQ(read(nullptr, 0, &needed), OLVREX_BUFFER_TOO_SMALL);
+    std::vector<char> buffer(needed, 'x');
+    ASSERT_EQ(read(buffer.data(), needed, &needed), OLVREX_OK);
+    EXPECT_EQ(buffer.back(), '\0');
+    std::vector<std::string> hosts;
+    for (std::size_t pos = 0; pos < buffer.size() && buffer[pos] != '\0';) {
+        hosts.emplace_back(buffer.data() + pos);
+        pos += hosts.back().size() + 1;
+    }
+    EXPECT_EQ(hosts, (std::vector<std::string>{"www.example.com", "example.com",
+                                               "xn--mnchen-3ya.de", "10.0.0.1", "[::1]"}));
 }
 
 TEST_F(BridgeExports, CountsFromManyThreadsAreNeitherLostNorDoubled) {

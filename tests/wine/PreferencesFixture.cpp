@@ -68,20 +68,12 @@ void PreferencesTest::TearDown() {
 }
 
 void ListFolderTest::SetUp() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    folder_ =
-        std::string(temp) + "vgwl-" + name_ + "-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    DeleteFileA(ListFile().c_str());
-    Services().programPath = folder_ + "VelmoraGWLite.exe";
+    Services().programPath = folder_.path + "VelmoraGWLite.exe";
     DeleteSettingsKey();
 }
 
 void ListFolderTest::TearDown() {
     PreferencesTest::TearDown();
-    DeleteFileA(ListFile().c_str());
-    RemoveDirectoryA(folder_.c_str());
     DeleteSettingsKey();
 }
 

@@ -59,18 +59,17 @@ private:
 };
 
 // The same, with the program in a scratch folder of its own, so that the
-// white list file the window reads and saves is the test's; the list file
+// white list file the window reads and saves is the test's; the list files
 // and the settings key start and end deleted.
 class ListFolderTest : public PreferencesTest {
 protected:
-    explicit ListFolderTest(std::string name) : name_(std::move(name)) {}
+    explicit ListFolderTest(const std::string& name) : folder_(name) {}
     void SetUp() override;
     void TearDown() override;
-    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
+    std::string ListFile() const { return folder_.ListFile(); }
+    std::string Companion() const { return folder_.Companion(); }
 
-private:
-    std::string name_;
-    std::string folder_;
+    ListFolder folder_;
 };
 
 }  // namespace vgwl::test

@@ -279,4 +279,28 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     ASSERT_EQ(written, bytes.size());
 }
 
+namespace {
+void RemoveListFiles(const ListFolder& folder) {
+    for (const std::string& name : {folder.ListFile(), folder.Companion()}) {
+        SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(name.c_str());
+        RemoveDirectoryA(name.c_str());
+    }
+}
+}  // namespace
+
+ListFolder::ListFolder(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    path = std::string(temp) + "vgwl-" + name + "-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(path.c_str(), nullptr);
+    RemoveListFiles(*this);
+}
+
+ListFolder::~ListFolder() {
+    RemoveListFiles(*this);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryA(path.c_str());
+}
+
 }  // namespace vgwl::test

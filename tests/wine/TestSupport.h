@@ -116,6 +116,20 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // Writes a whole file; a failure fails the calling test.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
+// A scratch folder for the white list file and the companion its saves
+// write; both are removed, read-only or not, when it is made and at its end.
+class ListFolder {
+public:
+    explicit ListFolder(const std::string& name);
+    ~ListFolder();
+    ListFolder(const ListFolder&) = delete;
+    ListFolder& operator=(const ListFolder&) = delete;
+    std::string ListFile() const { return path + "gwwhitelist.dat"; }
+    std::string Companion() const { return path + "gwwhitelist.dat.journal"; }
+
+    std::string path;  // with a trailing backslash
+};
+
 // Writes a DWORD value, creating the key.
 void WriteDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 

@@ -23,33 +23,9 @@ namespace {
 using Rows = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-class WhiteListPage : public PreferencesTest {
+class WhiteListPage : public ListFolderTest {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "vgwl-editor-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        Clean();
-        Services().programPath = folder_ + "VelmoraGWLite.exe";
-        DeleteSettingsKey();
-    }
-    void TearDown() override {
-        PreferencesTest::TearDown();
-        Clean();
-        SetFileAttributesA(folder_.c_str(), FILE_ATTRIBUTE_DIRECTORY);
-        RemoveDirectoryA(folder_.c_str());
-        DeleteSettingsKey();
-    }
-    void Clean() const {
-        for (const std::string& name : {ListFile(), Companion()}) {
-            SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(name.c_str());
-            RemoveDirectoryA(name.c_str());
-        }
-    }
-    std::string ListFile() const { return folder_ + "gwwhitelist.dat"; }
-    std::string Companion() const { return folder_ + "gwwhitelist.dat.journal"; }
+    WhiteListPage() : ListFolderTest("editor") {}
 
     Rows ViewRows() {
         Rows rows;
@@ -134,8 +110,6 @@ protected:
     std::string SaveFailure(DWORD error) const {
         return "dialog:error:The white list could not be saved.\n\n" + SystemErrorText(error);
     }
-
-    std::string folder_;
 };
 
 TEST_F(WhiteListPage, EnterAndTheButtonAddAndEmptyTheBoxOnlyOnSuccess) {

@@ -19,26 +19,8 @@ namespace {
 
 class WhiteListSave : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "vgwl-save-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        Clean();
-    }
-    void TearDown() override {
-        Clean();
-        RemoveDirectoryA(folder_.c_str());
-    }
-    void Clean() {
-        for (const std::string& name : {Path(), Companion()}) {
-            SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(name.c_str());
-            RemoveDirectoryA(name.c_str());
-        }
-    }
-    std::string Path() const { return folder_ + "gwwhitelist.dat"; }
-    std::string Companion() const { return folder_ + "gwwhitelist.dat.journal"; }
+    std::string Path() const { return folder_.ListFile(); }
+    std::string Companion() const { return folder_.Companion(); }
     bool Exists(const std::string& path) const {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
@@ -53,7 +35,7 @@ protected:
         EXPECT_NE(RecoverWhiteListFile(Path()), WhiteListRecovery::Finished);
     }
 
-    std::string folder_;
+    ListFolder folder_{"save"};
 };
 
 const std::string kOld = "2\r\nold.example\r\nkeep.example\r\n";
@@ -172,7 +154,7 @@ TEST_F(WhiteListSave, ACompanionThatCannotBeWrittenLeavesTheOldList) {
 }
 
 TEST_F(WhiteListSave, AMissingFolderIsReportedWithTheSystemsReason) {
-    const std::string path = folder_ + "missing\\gwwhitelist.dat";
+    const std::string path = folder_.path + "missing\\gwwhitelist.dat";
     const WhiteListSaveResult result = SaveWhiteListFile(path, kNew);
     EXPECT_FALSE(result.saved);
     EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
