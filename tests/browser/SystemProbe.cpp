@@ -2,10 +2,9 @@
 // starts the installed program and acts on it as its user would, answering
 // one line per command read from standard input:
 //
-//   set NAME N        writes the DWORD setting NAME     -> ok
-//   get NAME          reads it                          -> ok N | ok none
-//   listfile ENTRY... writes the saved white list       -> ok
-//   start             starts the program, resident      -> ok
+//   set NAME N...     writes DWORD settings             -> ok
+//   count             reads the popup count             -> ok N
+//   start ENTRY...    writes the saved white list and starts the program, resident -> ok
 //   save ENTRY        types ENTRY on the White List page and presses Save -> ok
 //   blocking 0|1      clicks "Enable popup blocking" on the window -> ok
 //   quit              ends the program, puts the saved list back, exits
@@ -21,7 +20,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -30,7 +28,6 @@
 namespace vgwl::test {
 namespace {
 
-const std::string kSettingsKey(contract::kSettingsKey);
 constexpr WPARAM kTrayIconId = 1005;
 
 std::string ListPath() { return DistDir() + "gwwhitelist.dat"; }
@@ -55,38 +52,29 @@ public:
         std::string command;
         in >> command;
         if (command == "set") {
-            std::string name;
-            DWORD value = 0;
-            if (!(in >> name >> value)) return "fail usage: set NAME N";
-            WriteDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+            for (std::string name; in >> name;) {
+                DWORD value = 0;
+                if (!(in >> value)) return "fail usage: set NAME N...";
+                WriteDword(HKEY_LOCAL_MACHINE, kSettings, name, value);
+            }
             return "ok";
         }
-        if (command == "get") {
-            std::string name;
-            in >> name;
-            const auto value = ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, name);
-            return value ? "ok " + std::to_string(*value) : "ok none";
+        if (command == "count") {
+            const auto count = ReadDword(HKEY_LOCAL_MACHINE, kSettings, kPopupCount);
+            return "ok " + std::to_string(count.value_or(0));
         }
-        if (command == "listfile") {
+        if (command == "start") {
             std::string entries;
             int count = 0;
             for (std::string entry; in >> entry; ++count) entries += entry + "\r\n";
             WriteFileBytes(ListPath(), std::to_string(count) + "\r\n" + entries);
-            return "ok";
-        }
-        if (command == "start") {
             if (!program_.Start() || !program_.WaitUntilResident()) return "fail not resident";
             return "ok";
         }
-        if (command == "save") {
-            std::string entry;
-            in >> entry;
-            return Save(entry);
-        }
-        if (command == "blocking") {
-            int on = 0;
-            in >> on;
-            return SetBlocking(on != 0);
+        if (command == "save" || command == "blocking") {
+            std::string word;
+            in >> word;
+            return command == "save" ? Save(word) : SetBlocking(word != "0");
         }
         if (command == "quit") return {};
         return "fail unknown command " + command;
@@ -139,7 +127,7 @@ private:
         }
         const DWORD want = on ? 1 : 0;
         if (!PumpUntil([&] {
-                return ReadDword(HKEY_LOCAL_MACHINE, kSettingsKey, "VGWPBStatus") == want;
+                return ReadDword(HKEY_LOCAL_MACHINE, kSettings, kBlockingOn) == want;
             })) {
             return "fail the switch was not written";
         }
@@ -157,11 +145,9 @@ int main() {
     vgwl::test::Probe probe;
     std::string line;
     while (std::getline(std::cin, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string answer = probe.Handle(line);
         if (answer.empty()) break;
-        std::printf("%s\n", answer.c_str());
-        std::fflush(stdout);
+        std::cout << answer << std::endl;
     }
     return 0;
 }
