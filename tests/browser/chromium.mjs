@@ -10,7 +10,8 @@ export const HOST_NAME = 'com.corvantis.velmora_gatewick_lite';
 export const EXTENSION_ID = 'hocjjooaehcbbheljilpafidamikncan';
 
 // check()'s value once it is truthy; after the timeout, an error naming the description.
-export async function waitFor(description, check, timeoutMs = 10000, everyMs = 20) {
+// The default allows for a loaded machine; a wait that succeeds ends at once.
+export async function waitFor(description, check, timeoutMs = 20000, everyMs = 20) {
   const end = Date.now() + timeoutMs;
   for (;;) {
     const value = await check();
