@@ -32,8 +32,20 @@ ProcessResult RunProcess(const std::string& commandLine, std::chrono::millisecon
     PROCESS_INFORMATION pi{};
     std::vector<char> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back('\0');
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
+    // Under Wine a new process now and then ends before its start-up is done
+    // (seen with the 32-bit setup in a fresh prefix), and CreateProcess says
+    // ERROR_INTERNAL_ERROR; none of the program's code has run, so it is
+    // started again.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                 nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &si,
+                                 &pi);
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+    }
+    if (!started) {
         result.output = "CreateProcess failed: " + std::to_string(GetLastError());
         return result;
     }
