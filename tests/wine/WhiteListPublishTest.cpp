@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "whitelist/WhiteListPublisher.h"
-#include "whitelist/WhiteListTable.h"
 
 #include <atomic>
 #include <cstring>
-#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -20,10 +18,6 @@ namespace {
 class WhiteListPublish : public ListFolderTest {
 protected:
     WhiteListPublish() : ListFolderTest("publish") {}
-    void WriteList(const std::string& bytes) const {
-        std::ofstream out(ListFile(), std::ios::binary | std::ios::trunc);
-        out << bytes;
-    }
 
     // The table as the component sees it, or no bytes when it does not exist.
     struct Table {
@@ -55,7 +49,7 @@ protected:
 };
 
 TEST_F(WhiteListPublish, StartPublishesTheSavedListSlotBySlot) {
-    WriteList("3\r\na\r\nb\r\nc\r\n");
+    WriteFileBytes(ListFile(), "3\r\na\r\nb\r\nc\r\n");
     CreateWindow();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -74,7 +68,7 @@ TEST_F(WhiteListPublish, NoFileMeansNoTable) {
 }
 
 TEST_F(WhiteListPublish, NoPublishWhenTheSettingsKeyCannotBeOpened) {
-    WriteList("1\r\na\r\n");
+    WriteFileBytes(ListFile(), "1\r\na\r\n");
     Services().registryOpenHook = [](HKEY, std::string_view, bool) { return false; };
     CreateWindow();
     EXPECT_FALSE(OpenTable().mapping);
@@ -88,7 +82,7 @@ TEST_F(WhiteListPublish, NoPublishWhenTheSettingsKeyCannotBeOpened) {
 TEST_F(WhiteListPublish, EntriesFillTheirSlotAndLongerOnesArePassedOver) {
     const std::string exact(63, 'e');
     const std::string longer = std::string(63, 'l') + "overflow";
-    WriteList("3\r\n" + exact + "\r\n" + longer + "\r\nlast\r\n");
+    WriteFileBytes(ListFile(), "3\r\n" + exact + "\r\n" + longer + "\r\nlast\r\n");
     CreateWindow();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -101,9 +95,9 @@ TEST_F(WhiteListPublish, EntriesFillTheirSlotAndLongerOnesArePassedOver) {
 }
 
 TEST_F(WhiteListPublish, AShorterListLowersTheCountInTheSameTable) {
-    WriteList("3\r\na\r\nb\r\nc\r\n");
+    WriteFileBytes(ListFile(), "3\r\na\r\nb\r\nc\r\n");
     CreateWindow();
-    WriteList("1\r\nz\r\n");
+    WriteFileBytes(ListFile(), "1\r\nz\r\n");
     Window().PublishWhiteList();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -113,9 +107,9 @@ TEST_F(WhiteListPublish, AShorterListLowersTheCountInTheSameTable) {
 }
 
 TEST_F(WhiteListPublish, AnEmptiedListIsPublishedAsEmpty) {
-    WriteList("2\r\na\r\nb\r\n");
+    WriteFileBytes(ListFile(), "2\r\na\r\nb\r\n");
     CreateWindow();
-    WriteList("0\r\n");
+    WriteFileBytes(ListFile(), "0\r\n");
     Window().PublishWhiteList();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -123,9 +117,9 @@ TEST_F(WhiteListPublish, AnEmptiedListIsPublishedAsEmpty) {
 }
 
 TEST_F(WhiteListPublish, ALongerListGetsALargerTableWhenNobodyElseHoldsIt) {
-    WriteList("2\r\na\r\nb\r\n");
+    WriteFileBytes(ListFile(), "2\r\na\r\nb\r\n");
     CreateWindow();
-    WriteList("4\r\nw\r\nx\r\ny\r\nz\r\n");
+    WriteFileBytes(ListFile(), "4\r\nw\r\nx\r\ny\r\nz\r\n");
     Window().PublishWhiteList();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -140,13 +134,13 @@ TEST_F(WhiteListPublish, ALongerListThanAHeldTablePublishesOnlyWhatFits) {
     for (int i = 0; i < 63; ++i) {
         list += "e" + std::to_string(i) + "\r\n";
     }
-    WriteList(list);
+    WriteFileBytes(ListFile(), list);
     CreateWindow();
     {
         // The component holds the table: it cannot be made again.
         Table held = OpenTable();
         ASSERT_TRUE(held.view);
-        WriteList("65\r\n" + list.substr(4) + "x63\r\nx64\r\n");
+        WriteFileBytes(ListFile(), "65\r\n" + list.substr(4) + "x63\r\nx64\r\n");
         Window().PublishWhiteList();
         const WhiteListPublication& last = Window().Publisher().Last();
         EXPECT_TRUE(last.published);
@@ -165,7 +159,7 @@ TEST_F(WhiteListPublish, ALongerListThanAHeldTablePublishesOnlyWhatFits) {
 }
 
 TEST_F(WhiteListPublish, ADamagedCountPublishesOnlyTheEntriesPresent) {
-    WriteList("1000000\r\na\r\nb\r\n");
+    WriteFileBytes(ListFile(), "1000000\r\na\r\nb\r\n");
     CreateWindow();
     Table t = OpenTable();
     ASSERT_TRUE(t.view);
@@ -174,7 +168,7 @@ TEST_F(WhiteListPublish, ADamagedCountPublishesOnlyTheEntriesPresent) {
 }
 
 TEST_F(WhiteListPublish, AFileWithoutACountPublishesNothing) {
-    WriteList("garbage\r\n");
+    WriteFileBytes(ListFile(), "garbage\r\n");
     CreateWindow();
     EXPECT_FALSE(OpenTable().mapping);
 }
@@ -183,7 +177,7 @@ TEST_F(WhiteListPublish, AFileWithoutACountPublishesNothing) {
 // publish, at start and at each save; not when nothing was published, and a
 // value of the wrong type starts again.
 TEST_F(WhiteListPublish, TheSerialIsRaisedAfterEachPublishAndWraps) {
-    WriteList("1\r\na.test\r\n");
+    WriteFileBytes(ListFile(), "1\r\na.test\r\n");
     WriteDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial, 0xFFFFFFFF);
     CreateWindow();
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, SettingsKey(), kSerial), 0u) << "at start, wrapping";

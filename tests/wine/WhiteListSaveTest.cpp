@@ -21,9 +21,6 @@ class WhiteListSave : public ::testing::Test {
 protected:
     std::string Path() const { return folder_.ListFile(); }
     std::string Companion() const { return folder_.Companion(); }
-    bool Exists(const std::string& path) const {
-        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
 
     // A failed save: the old file unchanged, no leftovers, a reason given.
     void ExpectFailedKeepingOld(const WhiteListSaveResult& result, const std::string& old) {
@@ -45,26 +42,23 @@ WhiteListSaveStop StopAt(WhiteListSaveStep step, DWORD result) {
 }
 const std::string kNew = "1\r\nnew.example\r\n";
 
-TEST_F(WhiteListSave, CreatesTheFilesWhereTheFolderAllowsIt) {
-    const WhiteListSaveResult result = SaveWhiteListFile(Path(), "0\r\n");
-    EXPECT_TRUE(result.saved) << result.reason;
-    EXPECT_EQ(ReadFileBytes(Path()), "0\r\n");
-    EXPECT_EQ(ReadFileBytes(Companion()), "") << "marked done";
-}
-
-TEST_F(WhiteListSave, RewritesTheWholeOldContentInPlace) {
-    WriteFileBytes(Path(), kOld);
-    WriteFileBytes(Companion(), "");  // as the setup leaves it
-    const WhiteListSaveResult result = SaveWhiteListFile(Path(), kNew);
-    EXPECT_TRUE(result.saved) << result.reason;
-    EXPECT_EQ(ReadFileBytes(Path()), kNew) << "nothing of the longer list remains";
-    EXPECT_EQ(ReadFileBytes(Companion()), "");
+// The first save creates the list and its companion; the next rewrites the
+// list in place, and nothing of the longer list before remains.
+TEST_F(WhiteListSave, CreatesTheFilesThenRewritesTheWholeContentInPlace) {
+    for (const std::string& list : {kOld, kNew}) {
+        const WhiteListSaveResult result = SaveWhiteListFile(Path(), list);
+        EXPECT_TRUE(result.saved) << result.reason;
+        EXPECT_EQ(ReadFileBytes(Path()), list);
+        EXPECT_EQ(ReadFileBytes(Companion()), "") << "marked done";
+    }
 }
 
 // A stop after each step of the save, then what a start does before it
 // reads the list: the new list whole (the companion was complete), never a
-// mix; a companion a stop cut short is emptied and the old list stays.
-TEST_F(WhiteListSave, AStopAfterAnyStepLeavesTheOldOrTheNewListWhole) {
+// mix; a companion a stop cut short is emptied and the old list stays. A
+// failure half way (a full disk) puts the old bytes back, and a start then
+// finds nothing to finish.
+TEST_F(WhiteListSave, AStopOrAFailureAtAnyStepLeavesTheOldOrTheNewListWhole) {
     using Step = WhiteListSaveStep;
     for (Step step : {Step::CompanionWritten, Step::ListHalfWritten, Step::ListWritten,
                       Step::CompanionEmptied}) {
@@ -73,27 +67,21 @@ TEST_F(WhiteListSave, AStopAfterAnyStepLeavesTheOldOrTheNewListWhole) {
         EXPECT_EQ(ReadSavedWhiteList(Path())->entries, (std::vector<std::string>{"new.example"}));
         EXPECT_EQ(ReadFileBytes(Path()), kNew);
         EXPECT_EQ(ReadFileBytes(Companion()), "");
+        if (step == Step::CompanionWritten || step == Step::ListHalfWritten) {
+            WriteFileBytes(Path(), kOld);
+            DeleteFileA(Companion().c_str());  // as a list from before the companion has it
+            ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew, StopAt(step, ERROR_DISK_FULL)),
+                                   kOld);
+            EXPECT_EQ(ReadFileBytes(Companion()), "");
+        }
     }
+    // Every other tear: WhiteListJournal.OnlyACompleteCompanionGivesTheList.
     const std::string journal = WhiteListJournalBytes(kNew);
-    for (const std::string& torn : {journal.substr(0, journal.size() - 1), std::string("junk")}) {
-        WriteFileBytes(Path(), kOld);
-        WriteFileBytes(Companion(), torn);
-        EXPECT_EQ(RecoverWhiteListFile(Path()), WhiteListRecovery::Discarded);
-        EXPECT_EQ(ReadFileBytes(Path()), kOld);
-        EXPECT_EQ(ReadFileBytes(Companion()), "");
-    }
-}
-
-// A failure half way (a full disk) puts the old bytes back, and a start then
-// finds nothing to finish.
-TEST_F(WhiteListSave, AFailureHalfWayPutsTheOldListBack) {
-    for (WhiteListSaveStep step :
-         {WhiteListSaveStep::CompanionWritten, WhiteListSaveStep::ListHalfWritten}) {
-        WriteFileBytes(Path(), kOld);
-        ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew, StopAt(step, ERROR_DISK_FULL)),
-                               kOld);
-        EXPECT_EQ(ReadFileBytes(Companion()), "");
-    }
+    WriteFileBytes(Path(), kOld);
+    WriteFileBytes(Companion(), journal.substr(0, journal.size() - 1));
+    EXPECT_EQ(RecoverWhiteListFile(Path()), WhiteListRecovery::Discarded);
+    EXPECT_EQ(ReadFileBytes(Path()), kOld);
+    EXPECT_EQ(ReadFileBytes(Companion()), "");
 }
 
 // Files a save creates carry the setup's rights: every user reads and
@@ -150,7 +138,7 @@ TEST_F(WhiteListSave, ACompanionThatCannotBeWrittenLeavesTheOldList) {
     ExpectFailedKeepingOld(SaveWhiteListFile(Path(), kNew), kOld);
     DeleteFileA(Path().c_str());  // without a list before, none is left behind
     EXPECT_FALSE(SaveWhiteListFile(Path(), kNew).saved);
-    EXPECT_FALSE(Exists(Path()));
+    EXPECT_EQ(GetFileAttributesA(Path().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(WhiteListSave, AMissingFolderIsReportedWithTheSystemsReason) {
